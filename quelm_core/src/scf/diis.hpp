@@ -37,6 +37,18 @@ struct DiisWorkspace {
     static DiisWorkspace allocate(std::size_t n, std::size_t requested_capacity);
     // Forgets the history (the stored matrices are not cleared).
     void reset();
+    // Stores F and its error FP − PF and, with two or more entries, overwrites F with
+    // the extrapolated Fock matrix. `scratch` is n x n.
+    DiisStep push_and_extrapolate(AlignedMatrix& fock, const AlignedMatrix& density,
+                                  AlignedMatrix& scratch);
+    // Removes the oldest entry; with fewer than two entries, resets.
+    void drop_oldest();
 };
+
+// Solves the Pulay system of the first m entries of b_matrix (2 ≤ m ≤ 8); false when the
+// system is unusable (tiny scale or pivot, wild or non-finite coefficients).
+bool solve_pulay_system(
+    const std::array<std::array<double, MAX_DIIS_CAPACITY>, MAX_DIIS_CAPACITY>& b_matrix,
+    std::size_t m, std::array<double, MAX_DIIS_CAPACITY>& coefficients);
 
 } // namespace quelm

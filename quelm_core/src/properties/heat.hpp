@@ -1,0 +1,20 @@
+#pragma once
+// Heats of formation: the SCF energy relative to the isolated atoms' energies, plus
+// the experimental atomic heats of formation.
+
+#include "parameters/parameter_model.hpp"
+
+#include <cstdint>
+
+namespace quelm {
+
+struct IsolatedAtomReference {
+    double energy_ev = 0.0;              // E_isol of the free atom in the model
+    double heat_of_formation_kcal = 0.0; // experimental ΔHf of the gaseous atom
+};
+
+// Both 0 when the model does not cover z.
+IsolatedAtomReference get_isolated_atom_energy_and_heat(std::uint8_t z,
+                                                        const ParameterModel& model);
+
+} // namespace quelm
