@@ -4,14 +4,17 @@
 // e²/R at long range and stays finite as R → 0. The exponential factor adds the
 // short-range repulsion that point cores miss; the Gaussian terms (AM1, PM3 and later)
 // correct the repulsion near bonding distances. In MNDO the N–H and O–H pairs scale
-// the heavy atom's exponential by R; PM6 and PM7 replace the per-atom exponentials by
-// diatomic (α, x) pairs (J. Mol. Model. 13, 1173 (2007); 19, 1 (2013)).
+// the heavy atom's exponential by R; AM1 gives boron pair-specific Gaussians for its
+// bonds to H, C and the halogens (Organometallics 7, 513 (1988)); PM6 and PM7 replace
+// the per-atom exponentials by diatomic (α, x) pairs, add an extra C–C term and a
+// steep R⁻¹² wall that keeps nuclei apart (J. Mol. Model. 13, 1173 (2007); 19, 1 (2013)).
 
 #include "integrals/core_repulsion.hpp"
 
 #include "parameters/models.hpp"
 #include "types/physical_constants.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -21,21 +24,25 @@ namespace {
 
 constexpr double coincident_angstrom = 1e-10;
 
-// A Gaussian term counts only while its exponent L·(R − M)² stays below 25.
-double gaussian_term(const GaussianTerm& term, double r) {
+// A Gaussian term counts only while its exponent L·(R − M)² stays below 25; beyond
+// that it is below 1.4e-11·K and is skipped. The AM1 boron pair branch keeps terms
+// whose exponent is exactly 25 (`inclusive`), as that parametrisation does.
+double gaussian_term(const GaussianTerm& term, double r, bool inclusive = false) {
     const double exponent = term.l * (r - term.m) * (r - term.m);
-    return exponent < 25.0 ? term.k * std::exp(-exponent) : 0.0;
+    const bool counts = inclusive ? exponent <= 25.0 : exponent < 25.0;
+    return counts ? term.k * std::exp(-exponent) : 0.0;
 }
 
-double own_gaussians(const ElementParameters& element, double r) {
+double own_gaussians(const ElementParameters& element, double r, bool inclusive = false) {
     double sum = 0.0;
     for (unsigned i = 0; i < element.n_gaussians && i < 4; ++i) {
-        sum += gaussian_term(element.gaussians[i], r);
+        sum += gaussian_term(element.gaussians[i], r, inclusive);
     }
     return sum;
 }
 
-// AM1 replaces boron's own Gaussians by pair terms when boron meets H, C or a halogen.
+// The AM1 boron pair terms for a partner element; empty for partners that keep the
+// ordinary rule (boron's own Gaussians plus the partner's).
 std::span<const GaussianTerm> am1_boron_pair_terms(std::uint8_t partner) {
     static constexpr GaussianTerm with_h[] = {{0.412253, 10.0, 0.832586},
                                               {-0.149917, 6.0, 1.18622}};
@@ -57,16 +64,18 @@ std::span<const GaussianTerm> am1_boron_pair_terms(std::uint8_t partner) {
     }
 }
 
-double mndo_gaussian_sum(const ElementParameters& a, const ElementParameters& b, double r) {
+// Gaussian sum of AM1: boron bonded to H, C or a halogen uses the pair terms in place
+// of its own three Gaussians.
+double am1_gaussian_sum(const ElementParameters& a, const ElementParameters& b, double r) {
     const bool a_is_boron = a.atomic_number == 5;
     const bool b_is_boron = b.atomic_number == 5;
-    if (a_is_boron != b_is_boron && a.n_gaussians + b.n_gaussians > 0) {
+    if (a_is_boron != b_is_boron) {
         const ElementParameters& partner = a_is_boron ? b : a;
         const auto pair_terms = am1_boron_pair_terms(partner.atomic_number);
         if (!pair_terms.empty()) {
-            double sum = own_gaussians(partner, r);
+            double sum = own_gaussians(partner, r, true);
             for (const GaussianTerm& term : pair_terms)
-                sum += gaussian_term(term, r);
+                sum += gaussian_term(term, r, true);
             return sum;
         }
     }
@@ -81,6 +90,30 @@ bool is_n_or_o(std::uint8_t z) {
 // term damps it at long range.
 double pair_exponential(const PairParameters& pair, double r) {
     return 2.0 * pair.x * std::exp(-pair.alpha * (r + 0.0003 * std::pow(r, 6)));
+}
+
+// PM6/PM7 wall 1e-8·((∛ZA + ∛ZB)/R)¹² eV with the atomic numbers: negligible at bonding
+// distances, it keeps the pair-parameter forms repulsive when nuclei nearly meet. Capped
+// at 1e5 eV so that the energy stays finite; zero once R exceeds 3(∛ZA + ∛ZB).
+double short_range_wall(const ElementParameters& a, const ElementParameters& b, double r) {
+    const double s = r / (std::cbrt(double(a.atomic_number)) + std::cbrt(double(b.atomic_number)));
+    return s < 3.0 ? std::min(1e-8 / std::pow(s, 12), 100000.0) : 0.0;
+}
+
+// ZA·ZB·γ·t + ZA·ZB·G/R: the screened electrostatic part with its exponential factor t,
+// plus the Gaussian sum G.
+double pair_energy(const ElementParameters& a, const ElementParameters& b, double gamma, double t,
+                   double gaussian_sum, double r) {
+    const double zz = a.core_charge * b.core_charge;
+    return zz * gamma * t + zz * gaussian_sum / r;
+}
+
+// MNDO exponential factor with the N–H/O–H rule: the heavy atom's exponential is
+// scaled by R (in Å) when its partner is hydrogen.
+double mndo_exponential_factor(const ElementParameters& a, const ElementParameters& b, double r) {
+    const double f_a = is_n_or_o(a.atomic_number) && b.atomic_number == 1 ? r : 1.0;
+    const double f_b = is_n_or_o(b.atomic_number) && a.atomic_number == 1 ? r : 1.0;
+    return 1.0 + f_a * std::exp(-a.alpha * r) + f_b * std::exp(-b.alpha * r);
 }
 
 } // namespace
@@ -98,12 +131,17 @@ double compute_pair_core_repulsion(const ElementParameters& a, const ElementPara
     if (r_angstrom < coincident_angstrom)
         return 0.0;
     const double r = r_angstrom;
-    const double gamma = klopman_ohno_gamma(a, b, r);
-    const double f_a = is_n_or_o(a.atomic_number) && b.atomic_number == 1 ? r : 1.0;
-    const double f_b = is_n_or_o(b.atomic_number) && a.atomic_number == 1 ? r : 1.0;
-    const double t = 1.0 + f_a * std::exp(-a.alpha * r) + f_b * std::exp(-b.alpha * r);
-    const double zz = a.core_charge * b.core_charge;
-    return zz * gamma * t + zz * mndo_gaussian_sum(a, b, r) / r;
+    return pair_energy(a, b, klopman_ohno_gamma(a, b, r), mndo_exponential_factor(a, b, r),
+                       own_gaussians(a, r) + own_gaussians(b, r), r);
+}
+
+double compute_pair_core_repulsion_am1(const ElementParameters& a, const ElementParameters& b,
+                                       double r_angstrom) {
+    if (r_angstrom < coincident_angstrom)
+        return 0.0;
+    const double r = r_angstrom;
+    return pair_energy(a, b, klopman_ohno_gamma(a, b, r), mndo_exponential_factor(a, b, r),
+                       am1_gaussian_sum(a, b, r), r);
 }
 
 double compute_pair_core_repulsion_pm6(const ElementParameters& a, const ElementParameters& b,
@@ -111,7 +149,6 @@ double compute_pair_core_repulsion_pm6(const ElementParameters& a, const Element
     if (r_angstrom < coincident_angstrom)
         return 0.0;
     const double r = r_angstrom;
-    const double gamma = klopman_ohno_gamma(a, b, r);
     const PairParameters pair = Pm6Model::get_pair_params(a.atomic_number, b.atomic_number);
     const std::uint8_t small = std::min(a.atomic_number, b.atomic_number);
     const std::uint8_t large = std::max(a.atomic_number, b.atomic_number);
@@ -124,8 +161,13 @@ double compute_pair_core_repulsion_pm6(const ElementParameters& a, const Element
     } else {
         t += 10.0 * std::exp(-2.18 * r);
     }
-    const double zz = a.core_charge * b.core_charge;
-    return zz * gamma * t + zz * (own_gaussians(a, r) + own_gaussians(b, r)) / r;
+    if (small == 6 && large == 6) {
+        // PM6's extra C–C term, published with its diatomic parameters.
+        t += 9.28 * std::exp(-5.98 * r);
+    }
+    return pair_energy(a, b, klopman_ohno_gamma(a, b, r), t,
+                       own_gaussians(a, r) + own_gaussians(b, r), r) +
+           short_range_wall(a, b, r);
 }
 
 double compute_pair_core_repulsion_pm7(const ElementParameters& a, const ElementParameters& b,
@@ -162,17 +204,18 @@ double compute_pair_core_repulsion_pm7(const ElementParameters& a, const Element
         t += 10.0 * std::exp(-2.18 * r);
     }
 
-    // Short-range wall keeps nuclei from fusing where the pair terms lose their grip.
-    const double s = r / (std::cbrt(double(a.atomic_number)) + std::cbrt(double(b.atomic_number)));
-    const double wall = s < 3.0 ? std::min(1e-8 / std::pow(s, 12), 100000.0) : 0.0;
-
-    const double zz = a.core_charge * b.core_charge;
-    return zz * gamma * t + zz * (own_gaussians(a, r) + own_gaussians(b, r)) / r + wall;
+    return pair_energy(a, b, gamma, t, own_gaussians(a, r) + own_gaussians(b, r), r) +
+           short_range_wall(a, b, r);
 }
 
 double ParameterModel::pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
                                            double r_angstrom) const {
     return compute_pair_core_repulsion(a, b, r_angstrom);
+}
+
+double Am1Model::pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
+                                     double r_angstrom) const {
+    return compute_pair_core_repulsion_am1(a, b, r_angstrom);
 }
 
 double Pm6Model::pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,

@@ -67,6 +67,16 @@ void compute_electron_nuclear_attraction(int n_orbitals_a, int n_orbitals_b,
 std::vector<DiatomicPairIntegrals> precompute_diatomic_pairs(const MolecularBatch& batch,
                                                              const ParameterModel& model);
 
+// The record of one pair (atom_a > atom_b in batch order) for the separation
+// (dx, dy, dz) = r_b − r_a in Å, which need not be the batch's own geometry (the gradient
+// displaces one pair at a time). Reuses the record's buffers.
+void compute_diatomic_pair_integrals(const MolecularBatch& batch, const ParameterModel& model,
+                                     std::size_t atom_a, std::size_t atom_b,
+                                     const DerivedMultipoleParams& params_a,
+                                     const DerivedMultipoleParams& params_b,
+                                     double core_charge_a, double core_charge_b, double dx,
+                                     double dy, double dz, DiatomicPairIntegrals& record);
+
 // Adds e1b into A's one-centre block and e2a into B's, both triangles.
 void apply_electron_nuclear_attractions(const std::vector<DiatomicPairIntegrals>& pairs,
                                         AlignedMatrix& hcore);

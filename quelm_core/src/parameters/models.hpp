@@ -16,6 +16,9 @@ class Am1Model final : public ParameterModel {
   public:
     std::optional<ElementParameters> get_element(std::uint8_t z) const override;
     std::string_view name() const override { return "AM1"; }
+    // The MNDO form with AM1's boron pair Gaussians (compute_pair_core_repulsion_am1).
+    double pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
+                               double r_angstrom) const override;
 };
 
 class Pm3Model final : public ParameterModel {
