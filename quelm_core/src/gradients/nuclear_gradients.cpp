@@ -11,9 +11,6 @@
 
 #include "gradients/nuclear_gradients.hpp"
 
-#include <cmath>
-#include <optional>
-
 #include "fock/fock_builder.hpp"
 #include "gradients/pair_energy.hpp"
 #include "hamiltonian/hcore.hpp"
@@ -21,6 +18,9 @@
 #include "integrals/multipoles.hpp"
 #include "scf/density.hpp"
 #include "types/internal_error.hpp"
+
+#include <cmath>
+#include <optional>
 
 namespace quelm {
 
@@ -34,11 +34,14 @@ constexpr double inverse_two_steps = 5000.0; // 1 / (2h)
 void remove_translation(std::vector<std::array<double, 3>>& gradient) {
     std::array<double, 3> mean{};
     for (const auto& g : gradient) {
-        for (int axis = 0; axis < 3; ++axis) mean[axis] += g[axis];
+        for (int axis = 0; axis < 3; ++axis)
+            mean[axis] += g[axis];
     }
-    for (int axis = 0; axis < 3; ++axis) mean[axis] /= double(gradient.size());
+    for (int axis = 0; axis < 3; ++axis)
+        mean[axis] /= double(gradient.size());
     for (auto& g : gradient) {
-        for (int axis = 0; axis < 3; ++axis) g[axis] -= mean[axis];
+        for (int axis = 0; axis < 3; ++axis)
+            g[axis] -= mean[axis];
     }
 }
 
@@ -73,14 +76,18 @@ void compute_cartesian_gradients_with_options(MolecularBatch& batch, const Param
         throw InternalError(size_mismatch("Gradient", gradient.size(), batch.n_atoms));
     }
     require_shape(density, batch.n_orbitals, "Density");
-    if (batch.n_atoms == 0) return;
-    for (auto& g : gradient) g = {0.0, 0.0, 0.0};
+    if (batch.n_atoms == 0)
+        return;
+    for (auto& g : gradient)
+        g = {0.0, 0.0, 0.0};
 
     const PairEnergyEvaluator evaluator(batch, model, density, options.use_nddo);
     for (std::size_t i = 0; i < batch.n_atoms; ++i) {
-        if (!evaluator.covers(i)) continue;
+        if (!evaluator.covers(i))
+            continue;
         for (std::size_t j = 0; j < i; ++j) {
-            if (!evaluator.covers(j)) continue;
+            if (!evaluator.covers(j))
+                continue;
             // Pair terms depend on r_j − r_i; moving atom i by +h moves it by −h.
             const Coordinate separation = {batch.coords_x[j] - batch.coords_x[i],
                                            batch.coords_y[j] - batch.coords_y[i],

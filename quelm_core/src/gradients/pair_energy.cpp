@@ -1,9 +1,9 @@
 #include "gradients/pair_energy.hpp"
 
-#include <cmath>
-
 #include "integrals/core_repulsion.hpp"
 #include "integrals/overlap.hpp"
+
+#include <cmath>
 
 namespace quelm {
 
@@ -12,7 +12,8 @@ namespace {
 constexpr double coincident_angstrom = 1e-10;
 
 double beta_of_slot(const ElementParameters& element, int slot) {
-    if (slot == 0) return element.beta_s;
+    if (slot == 0)
+        return element.beta_s;
     return slot < 4 ? element.beta_p : element.beta_d;
 }
 
@@ -26,9 +27,11 @@ PairEnergyEvaluator::PairEnergyEvaluator(const MolecularBatch& batch, const Para
     for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {
         const std::size_t first = batch.orbital_offsets[atom];
         const std::size_t n = batch.basis_types[atom];
-        for (std::size_t mu = 0; mu < n; ++mu) populations_[atom] += density(first + mu, first + mu);
+        for (std::size_t mu = 0; mu < n; ++mu)
+            populations_[atom] += density(first + mu, first + mu);
         elements_[atom] = model.get_element(batch.atomic_numbers[atom]);
-        if (!elements_[atom]) continue;
+        if (!elements_[atom])
+            continue;
         multipoles_[atom] = DerivedMultipoleParams::from_element(*elements_[atom]);
         std::vector<double>& packed = packed_density_[atom];
         packed.resize(orbital_pair_count(n));
@@ -54,7 +57,8 @@ double PairEnergyEvaluator::pair_energy(std::size_t a, std::size_t b,
 // 2 Σ_{μ∈A,ν∈B} P_μν·½(β_μ + β_ν)·S_μν: both triangles of H_AB.
 double PairEnergyEvaluator::resonance_energy(std::size_t a, std::size_t b,
                                              const Coordinate& separation, double r) const {
-    if (r < coincident_angstrom) return 0.0;
+    if (r < coincident_angstrom)
+        return 0.0;
     const ElementParameters& element_a = *elements_[a];
     const ElementParameters& element_b = *elements_[b];
     const int n_a = batch_.basis_types[a];
@@ -78,9 +82,10 @@ double PairEnergyEvaluator::resonance_energy(std::size_t a, std::size_t b,
 
 // Attraction of each atom's electrons by the other core, Coulomb repulsion of the two
 // atomic densities and the exchange between them, from the pair's NDDO integrals.
-double PairEnergyEvaluator::nddo_energy(std::size_t a, std::size_t b,
-                                        const Coordinate& separation, double r) const {
-    if (r < coincident_angstrom) return 0.0;
+double PairEnergyEvaluator::nddo_energy(std::size_t a, std::size_t b, const Coordinate& separation,
+                                        double r) const {
+    if (r < coincident_angstrom)
+        return 0.0;
     compute_diatomic_pair_integrals(batch_, model_, a, b, multipoles_[a], multipoles_[b],
                                     elements_[a]->core_charge, elements_[b]->core_charge,
                                     separation[0], separation[1], separation[2], scratch_);
@@ -91,12 +96,15 @@ double PairEnergyEvaluator::nddo_energy(std::size_t a, std::size_t b,
     const double* w = scratch_.w.data();
 
     double energy = 0.0;
-    for (std::size_t p = 0; p < pairs_a; ++p) energy += packed_a[p] * scratch_.e1b[p];
-    for (std::size_t q = 0; q < pairs_b; ++q) energy += packed_b[q] * scratch_.e2a[q];
+    for (std::size_t p = 0; p < pairs_a; ++p)
+        energy += packed_a[p] * scratch_.e1b[p];
+    for (std::size_t q = 0; q < pairs_b; ++q)
+        energy += packed_b[q] * scratch_.e2a[q];
     for (std::size_t p = 0; p < pairs_a; ++p) {
         const double* w_row = w + p * pairs_b;
         double row_sum = 0.0;
-        for (std::size_t q = 0; q < pairs_b; ++q) row_sum += w_row[q] * packed_b[q];
+        for (std::size_t q = 0; q < pairs_b; ++q)
+            row_sum += w_row[q] * packed_b[q];
         energy += packed_a[p] * row_sum;
     }
 
@@ -113,8 +121,8 @@ double PairEnergyEvaluator::nddo_energy(std::size_t a, std::size_t b,
             const double* w_row = w + orbital_pair_index(mu, nu) * pairs_b;
             for (std::size_t lambda = 0; lambda < n_b; ++lambda) {
                 for (std::size_t sigma = 0; sigma < n_b; ++sigma) {
-                    exchange += p_mu[lambda] * p_nu[sigma] *
-                                w_row[orbital_pair_index(lambda, sigma)];
+                    exchange +=
+                        p_mu[lambda] * p_nu[sigma] * w_row[orbital_pair_index(lambda, sigma)];
                 }
             }
         }
@@ -133,7 +141,8 @@ double PairEnergyEvaluator::simplified_energy(std::size_t a, std::size_t b, doub
     double exchange = 0.0;
     for (std::size_t mu = 0; mu < batch_.basis_types[a]; ++mu) {
         const double* p_row = density_.row(first_a + mu) + first_b;
-        for (std::size_t nu = 0; nu < batch_.basis_types[b]; ++nu) exchange += p_row[nu] * p_row[nu];
+        for (std::size_t nu = 0; nu < batch_.basis_types[b]; ++nu)
+            exchange += p_row[nu] * p_row[nu];
     }
     const double p_a = populations_[a];
     const double p_b = populations_[b];

@@ -4,15 +4,15 @@
 // geometry-independent one-centre terms) it is the frozen-density energy
 // E_core + ½ Σ P (H + F); the gradient differentiates it pair by pair.
 
-#include <cstddef>
-#include <optional>
-#include <vector>
-
 #include "integrals/diatomic_pair_integrals.hpp"
 #include "integrals/multipoles.hpp"
 #include "parameters/parameter_model.hpp"
 #include "types/aligned_storage.hpp"
 #include "types/molecular_batch.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <vector>
 
 namespace quelm {
 
@@ -33,8 +33,7 @@ class PairEnergyEvaluator {
   private:
     double resonance_energy(std::size_t a, std::size_t b, const Coordinate& separation,
                             double r) const;
-    double nddo_energy(std::size_t a, std::size_t b, const Coordinate& separation,
-                       double r) const;
+    double nddo_energy(std::size_t a, std::size_t b, const Coordinate& separation, double r) const;
     double simplified_energy(std::size_t a, std::size_t b, double r) const;
 
     const MolecularBatch& batch_;

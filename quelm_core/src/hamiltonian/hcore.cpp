@@ -110,39 +110,6 @@ void add_resonance_terms(const MolecularBatch& batch, const AtomElements& elemen
     }
 }
 
-// Adds the attraction values of one atom (one per orbital pair, lower-triangle order)
-// into its one-centre block, both triangles.
-void add_attraction_block(const std::vector<double>& values, std::size_t first,
-                          std::size_t n_orbitals, AlignedMatrix& hcore) {
-    if (first + n_orbitals > hcore.rows() || n_orbitals > 9)
-        throw InternalError("Pair record orbitals outside the core Hamiltonian");
-    if (values.size() < orbital_pair_count(n_orbitals))
-        throw InternalError(
-            size_mismatch("Attraction block", values.size(), orbital_pair_count(n_orbitals)));
-    for (std::size_t i = 0; i < n_orbitals; ++i) {
-        for (std::size_t j = 0; j <= i; ++j) {
-            const double value = values[orbital_pair_index(i, j)];
-            hcore(first + i, first + j) += value;
-            if (i != j)
-                hcore(first + j, first + i) += value;
-        }
-    }
-}
-
-// NDDO attraction: e1b into A's block, e2a into B's. The records come as a pointer and a
-// count, so the attraction is added here rather than through the vector-based helper of
-// the integrals module, which would need a copy of every record.
-void add_nddo_attractions(const DiatomicPairIntegrals* pairs, std::size_t n_pairs,
-                          AlignedMatrix& hcore) {
-    if (n_pairs > 0 && pairs == nullptr)
-        throw InternalError("Pair records missing: null pointer for " + std::to_string(n_pairs));
-    for (std::size_t k = 0; k < n_pairs; ++k) {
-        const DiatomicPairIntegrals& pair = pairs[k];
-        add_attraction_block(pair.e1b, pair.first_orbital_a, pair.n_orbitals_a, hcore);
-        add_attraction_block(pair.e2a, pair.first_orbital_b, pair.n_orbitals_b, hcore);
-    }
-}
-
 // Simplified attraction: every diagonal element of A loses Z_B·γAB for each other known
 // atom B, coincident or not (γ stays finite as R → 0).
 void add_simplified_attractions(const MolecularBatch& batch, const AtomElements& elements,
@@ -175,7 +142,7 @@ void build_hcore_nddo(const MolecularBatch& batch, const ParameterModel& model,
                       const DiatomicPairIntegrals* pairs, std::size_t n_pairs,
                       AlignedMatrix& hcore) {
     const AtomElements elements = start_core_hamiltonian(batch, model, hcore);
-    add_nddo_attractions(pairs, n_pairs, hcore);
+    apply_electron_nuclear_attractions(pairs, n_pairs, hcore);
     add_resonance_terms(batch, elements, hcore);
 }
 

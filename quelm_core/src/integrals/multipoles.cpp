@@ -455,9 +455,9 @@ void compute_electron_nuclear_attraction(int n_orbitals_a, int n_orbitals_b,
 void compute_diatomic_pair_integrals(const MolecularBatch& batch, const ParameterModel& model,
                                      std::size_t atom_a, std::size_t atom_b,
                                      const DerivedMultipoleParams& params_a,
-                                     const DerivedMultipoleParams& params_b,
-                                     double core_charge_a, double core_charge_b, double dx,
-                                     double dy, double dz, DiatomicPairIntegrals& record) {
+                                     const DerivedMultipoleParams& params_b, double core_charge_a,
+                                     double core_charge_b, double dx, double dy, double dz,
+                                     DiatomicPairIntegrals& record) {
     const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     const int n_a = batch.basis_types[atom_a];
     const int n_b = batch.basis_types[atom_b];
@@ -538,11 +538,14 @@ std::vector<DiatomicPairIntegrals> precompute_diatomic_pairs(const MolecularBatc
     return pairs;
 }
 
-void apply_electron_nuclear_attractions(const std::vector<DiatomicPairIntegrals>& pairs,
+void apply_electron_nuclear_attractions(const DiatomicPairIntegrals* pairs, std::size_t n_pairs,
                                         AlignedMatrix& hcore) {
     if (!hcore.is_square())
         throw InternalError(size_mismatch("Core Hamiltonian columns", hcore.cols(), hcore.rows()));
-    for (const DiatomicPairIntegrals& pair : pairs) {
+    if (pairs == nullptr && n_pairs != 0)
+        throw InternalError("Pair records missing");
+    for (std::size_t k = 0; k < n_pairs; ++k) {
+        const DiatomicPairIntegrals& pair = pairs[k];
         add_one_centre_block(hcore, pair.first_orbital_a, pair.n_orbitals_a, pair.e1b);
         add_one_centre_block(hcore, pair.first_orbital_b, pair.n_orbitals_b, pair.e2a);
     }

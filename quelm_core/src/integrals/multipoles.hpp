@@ -73,12 +73,12 @@ std::vector<DiatomicPairIntegrals> precompute_diatomic_pairs(const MolecularBatc
 void compute_diatomic_pair_integrals(const MolecularBatch& batch, const ParameterModel& model,
                                      std::size_t atom_a, std::size_t atom_b,
                                      const DerivedMultipoleParams& params_a,
-                                     const DerivedMultipoleParams& params_b,
-                                     double core_charge_a, double core_charge_b, double dx,
-                                     double dy, double dz, DiatomicPairIntegrals& record);
+                                     const DerivedMultipoleParams& params_b, double core_charge_a,
+                                     double core_charge_b, double dx, double dy, double dz,
+                                     DiatomicPairIntegrals& record);
 
 // Adds e1b into A's one-centre block and e2a into B's, both triangles.
-void apply_electron_nuclear_attractions(const std::vector<DiatomicPairIntegrals>& pairs,
+void apply_electron_nuclear_attractions(const DiatomicPairIntegrals* pairs, std::size_t n_pairs,
                                         AlignedMatrix& hcore);
 
 } // namespace quelm

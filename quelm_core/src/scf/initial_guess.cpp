@@ -17,11 +17,13 @@ void build_neutral_atom_density(const MolecularBatch& batch, const ParameterMode
     density.fill(0.0);
     for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {
         const auto element = model.get_element(batch.atomic_numbers[atom]);
-        if (!element) continue;
+        if (!element)
+            continue;
         const std::size_t first = batch.orbital_offsets[atom];
         const std::size_t n = batch.basis_types[atom];
         const double per_orbital = element->core_charge / double(n);
-        for (std::size_t k = 0; k < n; ++k) density(first + k, first + k) = per_orbital;
+        for (std::size_t k = 0; k < n; ++k)
+            density(first + k, first + k) = per_orbital;
     }
 }
 

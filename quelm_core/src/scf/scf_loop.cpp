@@ -8,8 +8,6 @@
 
 #include "scf/scf_loop.hpp"
 
-#include <cmath>
-
 #include "fock/fock_builder.hpp"
 #include "hamiltonian/hcore.hpp"
 #include "integrals/core_repulsion.hpp"
@@ -18,6 +16,8 @@
 #include "scf/eigensolver.hpp"
 #include "scf/initial_guess.hpp"
 #include "types/internal_error.hpp"
+
+#include <cmath>
 
 namespace quelm {
 
@@ -56,14 +56,17 @@ void apply_level_shift(AlignedMatrix& fock, const AlignedMatrix& density, double
     for (std::size_t i = 0; i < n; ++i) {
         double* f_row = fock.row(i);
         const double* p_row = density.row(i);
-        for (std::size_t j = 0; j < n; ++j) f_row[j] -= 0.5 * shift_ev * p_row[j];
+        for (std::size_t j = 0; j < n; ++j)
+            f_row[j] -= 0.5 * shift_ev * p_row[j];
         f_row[i] += shift_ev;
     }
 }
 
 double level_shift_for_iteration(double requested_ev, std::size_t iteration) {
-    if (requested_ev > 0.0 && iteration > 2) return requested_ev;
-    if (requested_ev == 0.0 && iteration >= slow_convergence_iteration) return 2.0;
+    if (requested_ev > 0.0 && iteration > 2)
+        return requested_ev;
+    if (requested_ev == 0.0 && iteration >= slow_convergence_iteration)
+        return 2.0;
     return 0.0;
 }
 
@@ -71,7 +74,8 @@ double max_abs_difference(const AlignedMatrix& a, const AlignedMatrix& b) {
     double largest = 0.0;
     const double* x = a.data();
     const double* y = b.data();
-    for (std::size_t k = 0; k < a.size(); ++k) largest = std::fmax(largest, std::fabs(x[k] - y[k]));
+    for (std::size_t k = 0; k < a.size(); ++k)
+        largest = std::fmax(largest, std::fabs(x[k] - y[k]));
     return largest;
 }
 
@@ -79,17 +83,20 @@ double max_abs_difference(const AlignedMatrix& a, const AlignedMatrix& b) {
 void mix_density(AlignedMatrix& density, const AlignedMatrix& new_density, double alpha) {
     double* p = density.data();
     const double* p_new = new_density.data();
-    for (std::size_t k = 0; k < density.size(); ++k) p[k] = alpha * p[k] + (1.0 - alpha) * p_new[k];
+    for (std::size_t k = 0; k < density.size(); ++k)
+        p[k] = alpha * p[k] + (1.0 - alpha) * p_new[k];
 }
 
 void copy_matrix(const AlignedMatrix& from, AlignedMatrix& to) {
     const double* x = from.data();
     double* y = to.data();
-    for (std::size_t k = 0; k < from.size(); ++k) y[k] = x[k];
+    for (std::size_t k = 0; k < from.size(); ++k)
+        y[k] = x[k];
 }
 
 double mixing_weight(double damping, std::size_t iteration) {
-    if (iteration < slow_convergence_iteration) return damping;
+    if (iteration < slow_convergence_iteration)
+        return damping;
     return std::fabs(damping - 0.5) < 1e-4 ? 0.3 : damping;
 }
 
@@ -107,13 +114,15 @@ ScfResult run_retry_ladder(const MolecularBatch& batch, const ParameterModel& mo
     ScfResult result;
     bool first = true;
     for (const LadderRung& rung : retry_ladder) {
-        if (!first) workspace.restart();
+        if (!first)
+            workspace.restart();
         first = false;
         options.max_iter = base_iterations * rung.iteration_factor;
         options.level_shift_ev = rung.level_shift_ev;
         options.damping = rung.damping;
         result = run_rhf_scf_with_options(batch, model, workspace, options);
-        if (result.converged) break;
+        if (result.converged)
+            break;
     }
     return result;
 }
@@ -123,7 +132,8 @@ ScfResult run_retry_ladder(const MolecularBatch& batch, const ParameterModel& mo
 std::size_t count_occupied_orbitals(const MolecularBatch& batch, const ParameterModel& model) {
     double electrons = 0.0;
     for (std::uint8_t z : batch.atomic_numbers) {
-        if (const auto element = model.get_element(z)) electrons += element->core_charge;
+        if (const auto element = model.get_element(z))
+            electrons += element->core_charge;
     }
     const double rounded = std::round(electrons); // halves away from zero
     return rounded > 0.0 ? static_cast<std::size_t>(rounded) / 2 : 0;
@@ -143,8 +153,8 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     double nuclear_ev = compute_total_core_repulsion(batch, model);
     build_core_hamiltonian(batch, model, workspace, options.use_nddo);
     if (options.electric_field) {
-        nuclear_ev += apply_electric_field_to_hcore(batch, model, workspace.hcore,
-                                                    *options.electric_field);
+        nuclear_ev +=
+            apply_electric_field_to_hcore(batch, model, workspace.hcore, *options.electric_field);
     }
     if (options.external_charges && !options.external_charges->empty()) {
         const auto& charges = *options.external_charges;
@@ -169,9 +179,8 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
         build_fock_matrix(batch, model, workspace, options.use_nddo);
         const double electronic_ev =
             compute_electronic_energy(workspace.density, workspace.hcore, workspace.fock);
-        const DiisStep diis =
-            workspace.diis.push_and_extrapolate(workspace.fock, workspace.density,
-                                                workspace.fp_product);
+        const DiisStep diis = workspace.diis.push_and_extrapolate(workspace.fock, workspace.density,
+                                                                  workspace.fp_product);
 
         shift_in_effect_ev = level_shift_for_iteration(options.level_shift_ev, k);
         if (std::fabs(shift_in_effect_ev) < 1e-12 || n == 0) {
@@ -180,8 +189,8 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
             apply_level_shift(workspace.fock, workspace.density, shift_in_effect_ev);
         }
 
-        diagonalize_symmetric_with_work(workspace.fock, workspace.eigen_work,
-                                        workspace.eigenvalues, workspace.eigenvectors);
+        diagonalize_symmetric_with_work(workspace.fock, workspace.eigen_work, workspace.eigenvalues,
+                                        workspace.eigenvectors);
         compute_density_matrix(workspace.eigenvectors, n_occupied, workspace.new_density);
 
         const double density_change = max_abs_difference(workspace.new_density, workspace.density);
@@ -228,10 +237,9 @@ ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(const MolecularBatch& batch,
     return run_retry_ladder(batch, model, workspace, options);
 }
 
-ScfResult run_rhf_scf_adaptive_with_field(const MolecularBatch& batch,
-                                          const ParameterModel& model, ScfWorkspace& workspace,
-                                          std::size_t max_iter, double energy_tol_ev,
-                                          double density_tol, bool use_nddo,
+ScfResult run_rhf_scf_adaptive_with_field(const MolecularBatch& batch, const ParameterModel& model,
+                                          ScfWorkspace& workspace, std::size_t max_iter,
+                                          double energy_tol_ev, double density_tol, bool use_nddo,
                                           const std::array<double, 3>& field) {
     ScfOptions options;
     options.electric_field = field;

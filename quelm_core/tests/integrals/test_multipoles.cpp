@@ -668,7 +668,7 @@ TEST(ApplyElectronNuclearAttractions, AddsEveryPairIntoBothOneCentreBlocks) {
     ASSERT_EQ(pairs.size(), 6u);
     AlignedMatrix hcore(batch.n_orbitals, batch.n_orbitals);
     hcore.fill(0.25);
-    apply_electron_nuclear_attractions(pairs, hcore);
+    apply_electron_nuclear_attractions(pairs.data(), pairs.size(), hcore);
 
     AlignedMatrix expected(batch.n_orbitals, batch.n_orbitals);
     expected.fill(0.25);
@@ -697,9 +697,9 @@ TEST(ApplyElectronNuclearAttractions, AddsEveryPairIntoBothOneCentreBlocks) {
     EXPECT_NEAR(hcore(h, h) - 0.25, attraction, 1e-12);
 
     AlignedMatrix too_small(batch.n_orbitals - 1, batch.n_orbitals - 1);
-    EXPECT_THROW(apply_electron_nuclear_attractions(pairs, too_small), InternalError);
+    EXPECT_THROW(apply_electron_nuclear_attractions(pairs.data(), pairs.size(), too_small), InternalError);
     AlignedMatrix not_square(batch.n_orbitals, batch.n_orbitals + 1);
-    EXPECT_THROW(apply_electron_nuclear_attractions(pairs, not_square), InternalError);
+    EXPECT_THROW(apply_electron_nuclear_attractions(pairs.data(), pairs.size(), not_square), InternalError);
 }
 
 } // namespace

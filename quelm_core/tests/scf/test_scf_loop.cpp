@@ -1,11 +1,11 @@
-#include <cmath>
-#include <gtest/gtest.h>
-
 #include "fixtures.hpp"
 #include "parameters/models.hpp"
 #include "reference_data.hpp"
 #include "scf/scf_loop.hpp"
 #include "types/internal_error.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
 
 namespace quelm {
 namespace {
@@ -18,7 +18,8 @@ ScfResult run_scf(const MolecularBatch& batch, const ParameterModel& model,
 
 bool has_d_orbitals(const MolecularBatch& batch) {
     for (std::uint8_t n : batch.basis_types) {
-        if (n == 9) return true;
+        if (n == 9)
+            return true;
     }
     return false;
 }
@@ -31,18 +32,21 @@ const ParameterModel* all_models[] = {&mndo_model(), &am1_model(), &pm3_model(),
 // is smaller than the difference we find (0.11 kcal/mol), while the same molecule's MNDO and
 // AM1 estimates are 0.16–0.21 kcal/mol; we allow this one case the AM1 estimate.
 double energy_tolerance_ev(const testing::ReferenceCase& c) {
-    if (c.molecule == "BF3" && c.method == "PM6") return 0.00689;
+    if (c.molecule == "BF3" && c.method == "PM6")
+        return 0.00689;
     return c.tol_energy_ev;
 }
 
 TEST(ScfLoop, ReproducesIndependentTotalEnergiesOfSpMolecules) {
     for (const testing::ReferenceCase& c : testing::load_reference_cases()) {
         SCOPED_TRACE(c.label());
-        if (!testing::incomparable_reason(c).empty()) continue;
+        if (!testing::incomparable_reason(c).empty())
+            continue;
         const ParameterModel& model = *find_model(c.method);
         const MolecularBatch batch =
             MolecularBatch::new_for_model(c.atomic_numbers, c.coordinates, model);
-        if (has_d_orbitals(batch)) continue;
+        if (has_d_orbitals(batch))
+            continue;
         const ScfResult result = run_scf(batch, model);
         EXPECT_TRUE(result.converged);
         EXPECT_NEAR(result.total_energy_ev, c.total_energy_ev, energy_tolerance_ev(c));
@@ -72,7 +76,8 @@ std::vector<Coordinate> transformed(const std::vector<Coordinate>& coordinates,
         Coordinate t{};
         for (int i = 0; i < 3; ++i) {
             t[i] = shift[i];
-            for (int j = 0; j < 3; ++j) t[i] += rotation[i][j] * c[j];
+            for (int j = 0; j < 3; ++j)
+                t[i] += rotation[i][j] * c[j];
         }
         result.push_back(t);
     }
@@ -97,18 +102,18 @@ TEST(ScfLoop, EnergyIsInvariantUnderRotationTranslationAndAtomOrder) {
 
             fixtures::Molecule moved = molecule;
             moved.coordinates = transformed(molecule.coordinates, rotation, {3.1, -2.0, 0.4});
-            EXPECT_NEAR(run_scf(fixtures::make_batch(moved, *model), *model, options)
-                            .total_energy_ev,
-                        reference, 1e-8);
+            EXPECT_NEAR(
+                run_scf(fixtures::make_batch(moved, *model), *model, options).total_energy_ev,
+                reference, 1e-8);
 
             fixtures::Molecule permuted;
             for (std::size_t i : {3, 0, 2, 1}) {
                 permuted.atomic_numbers.push_back(molecule.atomic_numbers[i]);
                 permuted.coordinates.push_back(molecule.coordinates[i]);
             }
-            EXPECT_NEAR(run_scf(fixtures::make_batch(permuted, *model), *model, options)
-                            .total_energy_ev,
-                        reference, 1e-8);
+            EXPECT_NEAR(
+                run_scf(fixtures::make_batch(permuted, *model), *model, options).total_energy_ev,
+                reference, 1e-8);
         }
     }
 }
@@ -133,7 +138,8 @@ TEST(ScfLoop, HydrogenDissociatesSmoothly) {
             EXPECT_LT(std::fabs(third_difference), 0.01) << "r = " << 0.6 + step * k;
         }
         // Past the bond, closed-shell H2 rises steadily towards separated atoms.
-        for (std::size_t k = 40; k < energies.size(); ++k) EXPECT_GT(energies[k], energies[k - 1]);
+        for (std::size_t k = 40; k < energies.size(); ++k)
+            EXPECT_GT(energies[k], energies[k - 1]);
     }
 }
 
