@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Writes the benchmark geometries (XYZ, Å) into bench/data/.
+
+Alkanes and alanine peptides are embedded with RDKit (ETKDG, fixed seed) and relaxed with
+MMFF94; water clusters are waters on a jittered cubic grid (3.1 Å spacing) with random
+orientations. The files are committed, so timings compare like with like; rerun this only
+to change the series.
+"""
+
+import math
+import random
+from pathlib import Path
+
+from rdkit import Chem
+from rdkit.Chem import AllChem
+
+DATA = Path(__file__).resolve().parent / "data"
+
+
+def write_xyz(name: str, symbols: list[str], coords: list[tuple[float, float, float]]) -> None:
+    lines = [str(len(symbols)), name]
+    lines += [f"{s} {x:.6f} {y:.6f} {z:.6f}" for s, (x, y, z) in zip(symbols, coords)]
+    (DATA / f"{name}.xyz").write_text("\n".join(lines) + "\n")
+
+
+def embed(name: str, smiles: str) -> None:
+    mol = Chem.AddHs(Chem.MolFromSmiles(smiles))
+    params = AllChem.ETKDGv3()
+    params.randomSeed = 0xC0FFEE
+    params.useRandomCoords = mol.GetNumAtoms() > 150
+    if AllChem.EmbedMolecule(mol, params) != 0:
+        raise SystemExit(f"embedding failed for {name}")
+    AllChem.MMFFOptimizeMolecule(mol, maxIters=2000)
+    conf = mol.GetConformer()
+    symbols = [a.GetSymbol() for a in mol.GetAtoms()]
+    coords = [tuple(conf.GetAtomPosition(i)) for i in range(mol.GetNumAtoms())]
+    write_xyz(name, symbols, coords)
+
+
+def water_cluster(name: str, n_waters: int, seed: int = 7) -> None:
+    rng = random.Random(seed)
+    side = math.ceil(n_waters ** (1 / 3))
+    symbols, coords = [], []
+    sites = [(i, j, k) for i in range(side) for j in range(side) for k in range(side)]
+    for i, j, k in sites[:n_waters]:
+        centre = [3.1 * c + rng.uniform(-0.2, 0.2) for c in (i, j, k)]
+        # Random orientation: an O–H bond of 0.96 Å and an H–O–H angle of 104.5°.
+        axis = [rng.gauss(0, 1) for _ in range(3)]
+        norm = math.sqrt(sum(a * a for a in axis))
+        u = [a / norm for a in axis]
+        helper = [1.0, 0.0, 0.0] if abs(u[0]) < 0.9 else [0.0, 1.0, 0.0]
+        v = [u[1] * helper[2] - u[2] * helper[1], u[2] * helper[0] - u[0] * helper[2],
+             u[0] * helper[1] - u[1] * helper[0]]
+        vn = math.sqrt(sum(a * a for a in v))
+        v = [a / vn for a in v]
+        half = math.radians(104.5) / 2
+        symbols.append("O")
+        coords.append(tuple(centre))
+        for sign in (1, -1):
+            d = [math.cos(half) * u[m] + sign * math.sin(half) * v[m] for m in range(3)]
+            symbols.append("H")
+            coords.append(tuple(centre[m] + 0.96 * d[m] for m in range(3)))
+    write_xyz(name, symbols, coords)
+
+
+def main() -> None:
+    DATA.mkdir(exist_ok=True)
+    for carbons in (3, 10, 33, 100):
+        embed(f"alkane_c{carbons}", "C" * carbons)
+    for residues in (1, 3, 10, 30):
+        embed(f"peptide_ala{residues}", "N" + "C(C)C(=O)N" * (residues - 1) + "C(C)C(=O)O")
+    for waters in (4, 10, 33, 100):
+        water_cluster(f"water_{waters}", waters)
+
+
+if __name__ == "__main__":
+    main()

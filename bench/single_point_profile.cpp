@@ -1,0 +1,156 @@
+// Profiles the single point on the benchmark geometries: SCF iterations and where the
+// time goes (pair integrals and core Hamiltonian once, then per iteration the Fock build,
+// the diagonalisation and the rest: DIIS, density, mixing), and the gradient against the
+// SCF. Prints one table row per molecule and method.
+//
+// Usage: single_point_profile [--methods AM1,PM6] [--max-atoms N] FILE.xyz...
+
+#include "fock/fock_builder.hpp"
+#include "gradients/nuclear_gradients.hpp"
+#include "hamiltonian/hcore.hpp"
+#include "integrals/multipoles.hpp"
+#include "parameters/parameter_model.hpp"
+#include "scf/eigensolver.hpp"
+#include "scf/scf_loop.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace quelm;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Molecule {
+    std::string name;
+    std::vector<std::uint8_t> atomic_numbers;
+    std::vector<Coordinate> coordinates;
+};
+
+Molecule read_xyz(const std::string& path) {
+    static const std::map<std::string, std::uint8_t> elements = {
+        {"H", 1}, {"C", 6}, {"N", 7}, {"O", 8}, {"F", 9}, {"S", 16}, {"Cl", 17}};
+    std::ifstream input(path);
+    std::size_t n = 0;
+    std::string title;
+    input >> n;
+    std::getline(input >> std::ws, title);
+    Molecule molecule{title, {}, {}};
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string symbol;
+        Coordinate r{};
+        input >> symbol >> r[0] >> r[1] >> r[2];
+        molecule.atomic_numbers.push_back(elements.at(symbol));
+        molecule.coordinates.push_back(r);
+    }
+    return molecule;
+}
+
+template <typename F> double seconds(F&& work, int repeats = 1) {
+    const auto start = Clock::now();
+    for (int k = 0; k < repeats; ++k)
+        work();
+    return std::chrono::duration<double>(Clock::now() - start).count() / repeats;
+}
+
+bool covers(const ParameterModel& model, const Molecule& molecule) {
+    for (std::uint8_t z : molecule.atomic_numbers) {
+        if (!model.get_element(z))
+            return false;
+    }
+    return true;
+}
+
+void profile(const Molecule& molecule, const ParameterModel& model) {
+    MolecularBatch batch =
+        MolecularBatch::new_for_model(molecule.atomic_numbers, molecule.coordinates, model);
+    ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
+    ScfResult result;
+    const double scf_s =
+        seconds([&] { result = run_rhf_scf_with_options(batch, model, workspace, {}); });
+
+    std::vector<DiatomicPairIntegrals> pairs;
+    const double pairs_s = seconds([&] { pairs = precompute_diatomic_pairs(batch, model); });
+    AlignedMatrix hcore(batch.n_orbitals, batch.n_orbitals);
+    const double hcore_s =
+        seconds([&] { build_hcore_nddo(batch, model, pairs.data(), pairs.size(), hcore); });
+    const int repeats = batch.n_orbitals > 300 ? 1 : 5;
+    AlignedMatrix fock(batch.n_orbitals, batch.n_orbitals);
+    const double fock_s = seconds(
+        [&] {
+            build_fock_nddo(batch, model, pairs.data(), pairs.size(), hcore, workspace.density,
+                            fock);
+        },
+        repeats);
+    const double diagonalisation_s = seconds(
+        [&] {
+            diagonalize_symmetric_with_work(fock, workspace.eigen_work, workspace.eigenvalues,
+                                            workspace.eigenvectors);
+        },
+        repeats);
+
+    GradientWorkspace gradient_workspace = GradientWorkspace::allocate(batch.n_orbitals);
+    std::vector<std::array<double, 3>> gradient(batch.n_atoms);
+    const double gradient_s = seconds([&] {
+        compute_cartesian_gradients_with_options(batch, model, workspace.density,
+                                                 gradient_workspace, gradient, {true});
+    });
+
+    const double iterations = double(result.iterations);
+    // Setup: pair integrals, core Hamiltonian and the guess diagonalisation.
+    const double setup_s = pairs_s + hcore_s + diagonalisation_s;
+    const double per_iteration_s = (scf_s - setup_s) / iterations;
+    const double rest_s = per_iteration_s - fock_s - diagonalisation_s;
+    std::printf("| %-16s | %-4s | %5zu | %5zu | %3zu%s | %9.4f | %9.3f | %9.3f | %9.3f | %9.3f | "
+                "%9.4f | %9.4f | %5.2f |\n",
+                molecule.name.c_str(), std::string(model.name()).c_str(), batch.n_atoms,
+                batch.n_orbitals, result.iterations, result.converged ? " " : "*", scf_s,
+                1e3 * per_iteration_s, 1e3 * fock_s, 1e3 * diagonalisation_s, 1e3 * rest_s, setup_s,
+                gradient_s, gradient_s / scf_s);
+    std::fflush(stdout);
+}
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::stringstream stream(text);
+    for (std::string part; std::getline(stream, part, ',');)
+        parts.push_back(part);
+    return parts;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> methods = {"MNDO", "AM1", "PM3", "RM1", "PM6", "PM7"};
+    std::size_t max_atoms = 1000000;
+    std::vector<Molecule> molecules;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--methods" && i + 1 < argc) {
+            methods = split(argv[++i]);
+        } else if (arg == "--max-atoms" && i + 1 < argc) {
+            max_atoms = std::stoul(argv[++i]);
+        } else {
+            molecules.push_back(read_xyz(arg));
+        }
+    }
+    std::printf("| molecule         | meth | atoms | orbs  | it   | SCF s     | ms/iter   | "
+                "Fock ms   | diag ms   | rest ms   | setup s   | grad s    | g/SCF |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const Molecule& molecule : molecules) {
+        if (molecule.atomic_numbers.size() > max_atoms)
+            continue;
+        for (const std::string& method : methods) {
+            const ParameterModel* model = find_model(method);
+            if (model != nullptr && covers(*model, molecule))
+                profile(molecule, *model);
+        }
+    }
+    std::printf("(* = not converged; setup = pair integrals + core Hamiltonian + guess "
+                "diagonalisation; rest = DIIS, density and mixing per iteration)\n");
+}
