@@ -1,0 +1,10 @@
+#pragma once
+// The module function `calculate`: one single point returning a CalculationResult.
+
+#include "function_table.hpp"
+
+namespace quelm {
+
+extern const FunctionSpec calculate_function;
+
+} // namespace quelm

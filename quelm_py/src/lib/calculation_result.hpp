@@ -1,0 +1,15 @@
+#pragma once
+// CalculationResult: the Python result class of a single point.
+
+#include "python_ref.hpp"
+#include "single_point.hpp"
+
+namespace quelm {
+
+// Creates the class at module initialisation; a new reference to the type, or null.
+PyObject* create_calculation_result_class();
+
+// A new CalculationResult holding the record, or null with an error set.
+PyObject* wrap_calculation_result(SinglePointResult result);
+
+} // namespace quelm

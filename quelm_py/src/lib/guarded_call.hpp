@@ -1,0 +1,48 @@
+#pragma once
+// The one place where C++ exceptions become Python exceptions. Every entry point from
+// Python (module functions, property getters, __repr__, to_dict) runs its body through
+// guarded_call, so no C++ exception ever unwinds into the interpreter:
+//   quelm::InternalError, std::bad_alloc, anything else → quelm_py.InternalError.
+// Engine failures that ordinary input can cause arrive as Result<T> errors and are raised
+// as ValueError with the engine's message unchanged.
+
+#include "internal_error_type.hpp"
+#include "python_ref.hpp"
+#include "types/internal_error.hpp"
+#include "types/result.hpp"
+
+#include <exception>
+#include <new>
+#include <string_view>
+#include <utility>
+
+namespace quelm {
+
+// Sets ValueError with exactly this UTF-8 message. Always returns null.
+PyObject* raise_value_error(std::string_view message);
+
+// Runs body() (a new reference, or null with a Python error set) with C++ exceptions
+// converted as described above.
+template <typename Body> PyObject* guarded_call(Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (const InternalError& error) {
+        return raise_internal_error(error.what());
+    } catch (const std::bad_alloc&) {
+        return raise_internal_error("Memory allocation failed");
+    } catch (const std::exception& error) {
+        return raise_internal_error(error.what());
+    } catch (...) {
+        return raise_internal_error("Unknown C++ exception in the QUELMOR engine");
+    }
+}
+
+// A Result's value converted by to_object, or its message raised as ValueError.
+template <typename T, typename ToObject>
+PyObject* result_to_python(Result<T>&& result, ToObject to_object) {
+    if (!result.ok())
+        return raise_value_error(result.error());
+    return to_object(std::move(result.value()));
+}
+
+} // namespace quelm

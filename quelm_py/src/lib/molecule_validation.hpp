@@ -1,0 +1,47 @@
+#pragma once
+// The checks every module function makes before any engine work, cheap and before any
+// matrix is allocated: a non-empty molecule, one coordinate row per atom, a known
+// method, parameters for every element, and an even (closed-shell) electron count.
+// Each failure is the exact ValueError message the caller sees.
+
+#include "choice_name.hpp"
+#include "parameters/parameter_model.hpp"
+#include "types/result.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace quelm {
+
+// The model named by method.upper_case ("MNDO", "PM7", "PM6", "AM1", "RM1", "PM3"),
+// matched exactly (no trimming), or "Unsupported semi-empirical method: ...".
+Result<const ParameterModel*> get_model(const ChoiceName& method);
+
+// The per-function messages of the first two checks. count_mismatch may contain {n}
+// (number of atomic numbers) and {m} (number of coordinate rows).
+struct MoleculeMessages {
+    const char* empty_molecule;
+    const char* count_mismatch;
+};
+
+// Checks 1 and 2: non-empty, and as many coordinate rows as atoms.
+Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_coordinates,
+                                  const MoleculeMessages& messages);
+
+// Checks 4 and 5: every element covered by the model (the first uncovered atom fails,
+// quoting the method as the caller wrote it), and an even valence electron count, the
+// rounded sum of the core charges. Returns that electron count.
+Result<std::size_t> check_closed_shell(std::span<const std::uint8_t> atomic_numbers,
+                                       const ParameterModel& model, const ChoiceName& method);
+
+// Checks 1 to 5 in order; the model to use and the valence electron count.
+struct ValidatedMolecule {
+    const ParameterModel* model = nullptr;
+    std::size_t n_electrons = 0;
+};
+Result<ValidatedMolecule> validate_molecule(std::span<const std::uint8_t> atomic_numbers,
+                                            std::size_t n_coordinates, const ChoiceName& method,
+                                            const MoleculeMessages& messages);
+
+} // namespace quelm

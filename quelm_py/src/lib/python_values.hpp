@@ -1,0 +1,24 @@
+#pragma once
+// Engine values as new Python objects for property getters: floats, ints, bools and
+// (nested) lists of floats. Each returns a new reference, or null with an error set;
+// lists are built fresh on every call.
+
+#include "python_ref.hpp"
+#include "types/molecular_batch.hpp"
+
+#include <cstddef>
+#include <span>
+
+namespace quelm {
+
+PyObject* float_object(double value);
+PyObject* int_object(std::size_t value);
+PyObject* bool_object(bool value);
+
+// [v0, v1, ...]
+PyObject* float_list(std::span<const double> values);
+
+// [[x, y, z], ...], one row per atom.
+PyObject* row_list(std::span<const Coordinate> rows);
+
+} // namespace quelm

@@ -1,0 +1,36 @@
+// std::to_chars gives exact decimal rounding and shortest round-trip output without
+// depending on the C locale (printf would print a decimal comma in some locales).
+
+#include "text_format.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace quelm {
+namespace {
+
+// Non-finite values print as Python would show them, not as "nan"/"-nan" variants.
+const char* non_finite_text(double value) {
+    if (std::isnan(value))
+        return "nan";
+    return value > 0 ? "inf" : "-inf";
+}
+
+} // namespace
+
+std::string format_fixed(double value, int decimals) {
+    if (!std::isfinite(value))
+        return non_finite_text(value);
+    // 309 integer digits at most for a finite double, plus sign, point and decimals.
+    std::string text(320 + static_cast<std::size_t>(decimals), '\0');
+    const auto end = std::to_chars(text.data(), text.data() + text.size(), value,
+                                   std::chars_format::fixed, decimals);
+    text.resize(static_cast<std::size_t>(end.ptr - text.data()));
+    return text;
+}
+
+const char* format_bool(bool value) {
+    return value ? "true" : "false";
+}
+
+} // namespace quelm
