@@ -2,6 +2,7 @@
 // Small molecules shared by the engine tests (geometries in Å), and helpers that build a
 // batch and a valid closed-shell density without running an SCF.
 
+#include "parameters/models.hpp"
 #include "parameters/parameter_model.hpp"
 #include "types/aligned_storage.hpp"
 #include "types/molecular_batch.hpp"
@@ -28,8 +29,35 @@ inline Molecule formaldehyde() { return {{6, 8, 1, 1}, {{{0.000753, -7.5e-05, 7.
 inline Molecule hydrogen_sulfide() { return {{16, 1, 1}, {{{0.01105, 0.612313, 0.0}, {-0.96281, -0.288882, 0.0}, {0.95176, -0.323432, 0.0}}}}; }
 // clang-format on
 
+// The six published models, with their names for SCOPED_TRACE.
+struct NamedModel {
+    const char* name;
+    const ParameterModel& model;
+};
+
+inline const std::vector<NamedModel>& all_models() {
+    static const std::vector<NamedModel> models = {{"MNDO", mndo_model()}, {"AM1", am1_model()},
+                                                   {"PM3", pm3_model()},   {"RM1", rm1_model()},
+                                                   {"PM6", pm6_model()},   {"PM7", pm7_model()}};
+    return models;
+}
+
 inline MolecularBatch make_batch(const Molecule& molecule, const ParameterModel& model) {
     return MolecularBatch::new_for_model(molecule.atomic_numbers, molecule.coordinates, model);
+}
+
+// A random symmetric n x n matrix with entries uniform in [−1, 1], drawn from `generator`.
+inline AlignedMatrix random_symmetric_matrix(std::size_t n, std::mt19937& generator) {
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    AlignedMatrix a(n, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j <= i; ++j) {
+            const double value = uniform(generator);
+            a(i, j) = value;
+            a(j, i) = value;
+        }
+    }
+    return a;
 }
 
 // A random n x n orthogonal matrix (columns orthonormal), reproducible from the seed:

@@ -152,21 +152,7 @@ double apply_electric_field_to_hcore(const MolecularBatch& batch, const Paramete
 
     // Origin at the centre of mass of all atoms, known to the model or not, so the
     // energy of a neutral molecule does not depend on where it sits.
-    double total_mass = 0.0;
-    std::array<double, 3> centre{0.0, 0.0, 0.0};
-    for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {
-        const double mass = standard_atomic_mass(batch.atomic_numbers[atom]);
-        total_mass += mass;
-        centre[0] += mass * batch.coords_x[atom];
-        centre[1] += mass * batch.coords_y[atom];
-        centre[2] += mass * batch.coords_z[atom];
-    }
-    if (total_mass > 0.0) {
-        for (double& c : centre)
-            c /= total_mass;
-    } else {
-        centre = {0.0, 0.0, 0.0};
-    }
+    const Coordinate centre = centre_of_mass(batch);
 
     double nuclear_energy = 0.0;
     for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {

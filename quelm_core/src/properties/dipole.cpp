@@ -27,23 +27,9 @@ constexpr double charged_system_threshold = 0.5;
 
 // Centre of mass (Å) of a charged system, or the coordinate origin.
 std::array<double, 3> dipole_origin(const MolecularBatch& batch, double total_charge) {
-    std::array<double, 3> origin{0.0, 0.0, 0.0};
     if (std::abs(total_charge) <= charged_system_threshold)
-        return origin;
-    double total_mass = 0.0;
-    std::array<double, 3> weighted{0.0, 0.0, 0.0};
-    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
-        const double mass = standard_atomic_mass(batch.atomic_numbers[a]);
-        total_mass += mass;
-        weighted[0] += mass * batch.coords_x[a];
-        weighted[1] += mass * batch.coords_y[a];
-        weighted[2] += mass * batch.coords_z[a];
-    }
-    if (total_mass > 0.0) {
-        for (int k = 0; k < 3; ++k)
-            origin[k] = weighted[k] / total_mass;
-    }
-    return origin;
+        return {0.0, 0.0, 0.0};
+    return centre_of_mass(batch);
 }
 
 } // namespace

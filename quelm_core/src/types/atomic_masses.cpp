@@ -28,4 +28,19 @@ double standard_atomic_mass(std::uint8_t z) {
     return z >= 1 && z <= masses_amu.size() ? masses_amu[z - 1] : 0.0;
 }
 
+Coordinate centre_of_mass(const MolecularBatch& batch) {
+    double total_mass = 0.0;
+    Coordinate weighted{0.0, 0.0, 0.0};
+    for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {
+        const double mass = standard_atomic_mass(batch.atomic_numbers[atom]);
+        total_mass += mass;
+        weighted[0] += mass * batch.coords_x[atom];
+        weighted[1] += mass * batch.coords_y[atom];
+        weighted[2] += mass * batch.coords_z[atom];
+    }
+    if (total_mass <= 0.0)
+        return {0.0, 0.0, 0.0};
+    return {weighted[0] / total_mass, weighted[1] / total_mass, weighted[2] / total_mass};
+}
+
 } // namespace quelm

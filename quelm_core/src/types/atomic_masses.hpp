@@ -1,6 +1,8 @@
 #pragma once
 // Standard average atomic weights in amu (not isotopic masses), by atomic number.
 
+#include "types/molecular_batch.hpp"
+
 #include <cstdint>
 
 namespace quelm {
@@ -8,5 +10,9 @@ namespace quelm {
 // Mass of element z for 1 ≤ z ≤ 107 (98 and 102 carry the masses of the PM7
 // pseudo-atoms); 0.0 for every other z.
 double standard_atomic_mass(std::uint8_t z);
+
+// Centre of mass (Å) of all atoms with the standard masses; the coordinate origin when
+// the atoms weigh nothing.
+Coordinate centre_of_mass(const MolecularBatch& batch);
 
 } // namespace quelm

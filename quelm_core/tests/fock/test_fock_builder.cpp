@@ -20,17 +20,8 @@ namespace {
 
 using fixtures::Molecule;
 
-struct NamedModel {
-    const char* name;
-    const ParameterModel& model;
-};
-
-const std::vector<NamedModel>& all_models() {
-    static const std::vector<NamedModel> models = {{"MNDO", mndo_model()}, {"AM1", am1_model()},
-                                                   {"PM3", pm3_model()},   {"RM1", rm1_model()},
-                                                   {"PM6", pm6_model()},   {"PM7", pm7_model()}};
-    return models;
-}
+using fixtures::all_models;
+using fixtures::NamedModel;
 
 bool covers(const ParameterModel& model, const Molecule& molecule) {
     for (std::uint8_t z : molecule.atomic_numbers)

@@ -1,3 +1,4 @@
+#include "fixtures.hpp"
 #include "scf/density.hpp"
 #include "scf/diis.hpp"
 #include "scf/eigensolver.hpp"
@@ -14,19 +15,6 @@ namespace quelm {
 namespace {
 
 using BMatrix = std::array<std::array<double, MAX_DIIS_CAPACITY>, MAX_DIIS_CAPACITY>;
-
-AlignedMatrix random_symmetric(std::size_t n, std::mt19937& generator) {
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    AlignedMatrix a(n, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j <= i; ++j) {
-            const double value = uniform(generator);
-            a(i, j) = value;
-            a(j, i) = value;
-        }
-    }
-    return a;
-}
 
 // FP − PF by the definition, with plain dot products.
 AlignedMatrix commutator(const AlignedMatrix& f, const AlignedMatrix& p) {
@@ -163,13 +151,13 @@ TEST(Diis, HistoryStaysConsistentAndExtrapolationMinimisesTheError) {
     // optimality property ⟨e(F), e_k⟩ = |e(F)|² for every stored e_k (e is linear in F).
     const std::size_t n = 5;
     std::mt19937 generator(21);
-    const AlignedMatrix p = aufbau_density(random_symmetric(n, generator), 2);
+    const AlignedMatrix p = aufbau_density(fixtures::random_symmetric_matrix(n, generator), 2);
     DiisWorkspace diis = DiisWorkspace::allocate(n, 3);
     AlignedMatrix scratch(n, n);
     std::size_t extrapolations = 0;
     for (int push = 0; push < 7; ++push) {
         SCOPED_TRACE(push);
-        AlignedMatrix f = random_symmetric(n, generator);
+        AlignedMatrix f = fixtures::random_symmetric_matrix(n, generator);
         const AlignedMatrix pushed = f;
         const DiisStep step = diis.push_and_extrapolate(f, p, scratch);
         ASSERT_EQ(step.history_len, diis.count);
@@ -206,10 +194,10 @@ TEST(Diis, RecoversAnExactlyRepresentableSelfConsistentFock) {
     // the errors cancel exactly for c = (⅓, ⅓, ⅓), whose combination is F* itself.
     const std::size_t n = 5;
     std::mt19937 generator(4);
-    const AlignedMatrix target = random_symmetric(n, generator);
+    const AlignedMatrix target = fixtures::random_symmetric_matrix(n, generator);
     const AlignedMatrix p = aufbau_density(target, 2);
-    const AlignedMatrix d1 = random_symmetric(n, generator);
-    const AlignedMatrix d2 = random_symmetric(n, generator);
+    const AlignedMatrix d1 = fixtures::random_symmetric_matrix(n, generator);
+    const AlignedMatrix d2 = fixtures::random_symmetric_matrix(n, generator);
     DiisWorkspace diis = DiisWorkspace::allocate(n, 6);
     AlignedMatrix scratch(n, n), f(n, n);
     DiisStep step;
@@ -233,8 +221,8 @@ TEST(Diis, UnusableSystemsShrinkTheHistoryToTheNewestEntry) {
         AlignedMatrix first, second, density;
     };
     std::mt19937 generator(8);
-    const AlignedMatrix random_f = random_symmetric(4, generator);
-    const AlignedMatrix random_p = aufbau_density(random_symmetric(4, generator), 2);
+    const AlignedMatrix random_f = fixtures::random_symmetric_matrix(4, generator);
+    const AlignedMatrix random_p = aufbau_density(fixtures::random_symmetric_matrix(4, generator), 2);
     AlignedMatrix one_a(1, 1), one_b(1, 1), one_p(1, 1);
     one_a(0, 0) = -5.0;
     one_b(0, 0) = -4.0;

@@ -1,3 +1,4 @@
+#include "fixtures.hpp"
 #include "scf/eigensolver.hpp"
 #include "types/internal_error.hpp"
 
@@ -12,16 +13,7 @@ namespace {
 
 AlignedMatrix random_symmetric(std::size_t n, unsigned seed) {
     std::mt19937 generator(seed);
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    AlignedMatrix a(n, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j <= i; ++j) {
-            const double value = uniform(generator);
-            a(i, j) = value;
-            a(j, i) = value;
-        }
-    }
-    return a;
+    return fixtures::random_symmetric_matrix(n, generator);
 }
 
 AlignedMatrix diagonal(const std::vector<double>& values) {
