@@ -184,3 +184,102 @@ inline Molecule methane_dimer(double r_cc) {
 }
 
 } // namespace quelm::fixtures
+
+#include "integrals/d_orbitals.hpp"
+#include "parameters/models.hpp"
+
+namespace quelm::fixtures {
+
+// Molecules whose heavy atoms carry d orbitals in PM6. Geometries from RDKit 2026.09
+// (ETKDGv3, seed 0xC0FFEE, then MMFF94); SF6 is the ideal octahedron with S–F 1.561 Å
+// (gas-phase electron diffraction), which MMFF94 does not type.
+// clang-format off
+inline Molecule sulfur_dioxide() { return {{8, 16, 8}, {{{-1.379759, 0.316711, 0.0}, {-0.005174, -0.60997, 0.0}, {1.384933, 0.293258, 0.0}}}}; }
+inline Molecule sulfuric_acid() { return {{8, 16, 8, 8, 8, 1, 1}, {{{1.008292, -0.398925, -0.82266}, {0.032271, 0.431286, 0.142524}, {-0.616634, 1.453526, -0.638209}, {0.777227, 0.692997, 1.347571}, {-1.088165, -0.669198, 0.469654}, {1.639263, -0.881729, -0.249476}, {-1.752253, -0.627957, -0.249405}}}}; }
+inline Molecule phosphorus_trichloride() { return {{17, 15, 17, 17}, {{{-1.391755, -1.202541, -0.192737}, {0.043027, -0.008496, 0.769374}, {-0.367219, 1.79954, -0.216884}, {1.715947, -0.588504, -0.359753}}}}; }
+inline Molecule dichloromethane() { return {{17, 6, 17, 1, 1}, {{{1.474247, 0.822025, -0.011202}, {-0.00295, -0.14788, 0.005424}, {-1.440328, 0.878688, -0.051179}, {-0.00388, -0.809396, -0.864337}, {-0.02709, -0.743438, 0.921294}}}}; }
+inline Molecule bromomethane() { return {{6, 35, 1, 1, 1}, {{{-0.183724, -0.007127, 0.002509}, {1.749559, 0.067869, -0.023891}, {-0.503114, -0.761085, -0.718418}, {-0.564468, 0.977759, -0.271774}, {-0.498253, -0.277416, 1.011575}}}}; }
+inline Molecule iodomethane() { return {{6, 53, 1, 1, 1}, {{{-0.186076, -0.005974, 0.00149}, {1.924905, 0.061794, -0.015432}, {-0.561579, -0.756522, -0.700655}, {-0.613342, 0.960701, -0.281904}, {-0.563908, -0.259999, 0.996501}}}}; }
+inline Molecule sulfur_hexafluoride() { return {{16, 9, 9, 9, 9, 9, 9}, {{{0.0, 0.0, 0.0}, {1.561, 0.0, 0.0}, {-1.561, 0.0, 0.0}, {0.0, 1.561, 0.0}, {0.0, -1.561, 0.0}, {0.0, 0.0, 1.561}, {0.0, 0.0, -1.561}}}}; }
+// clang-format on
+
+// Orbital rotation of an s, p, d atom carried along with a rotation r of the molecule:
+// column μ is the rotated orbital μ in the fixed basis. s is unchanged, p turns as a
+// vector, and d through its quadratic form rᵀ·M·r, written in the orthonormal basis
+// (x² − y²)/2, xz, (3z² − r²)/(2√3), yz, xy (2·tr(M_k·M_l) = δ_kl).
+using OrbitalRotation = std::array<std::array<double, 9>, 9>;
+inline OrbitalRotation spd_orbital_rotation(const Rotation& r) {
+    using Form = std::array<std::array<double, 3>, 3>;
+    const double c = 1.0 / (2.0 * std::sqrt(3.0));
+    std::array<Form, 5> forms{};
+    forms[0][0][0] = 0.5;
+    forms[0][1][1] = -0.5;
+    forms[1][0][2] = forms[1][2][0] = 0.5;
+    forms[2][0][0] = forms[2][1][1] = -c;
+    forms[2][2][2] = 2.0 * c;
+    forms[3][1][2] = forms[3][2][1] = 0.5;
+    forms[4][0][1] = forms[4][1][0] = 0.5;
+    OrbitalRotation d{};
+    d[0][0] = 1.0;
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            d[1 + i][1 + j] = r[i][j];
+    for (std::size_t l = 0; l < 5; ++l) {
+        Form turned{}; // r·M_l·rᵀ
+        for (std::size_t i = 0; i < 3; ++i)
+            for (std::size_t j = 0; j < 3; ++j)
+                for (std::size_t a = 0; a < 3; ++a)
+                    for (std::size_t b = 0; b < 3; ++b)
+                        turned[i][j] += r[i][a] * forms[l][a][b] * r[j][b];
+        for (std::size_t k = 0; k < 5; ++k) {
+            double trace = 0.0;
+            for (std::size_t i = 0; i < 3; ++i)
+                for (std::size_t j = 0; j < 3; ++j)
+                    trace += forms[k][i][j] * turned[i][j];
+            d[4 + k][4 + l] = 2.0 * trace;
+        }
+    }
+    return d;
+}
+
+// A test double for the d-data branches: PM6's elements and core repulsion, with a d
+// record for every element with a d shell computed from the element's own exponents (no
+// fitted constants), optionally with PM7's feathering. It exercises code paths whose real
+// data (PM7's d elements) is not available; it is no parametrisation of anything.
+class Pm6WithDerivedDData final : public ParameterModel {
+  public:
+    explicit Pm6WithDerivedDData(bool feathering) : feathering_(feathering) {}
+    std::optional<ElementParameters> get_element(std::uint8_t z) const override {
+        return pm6_model().get_element(z);
+    }
+    std::string_view name() const override { return "PM6"; }
+    double pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
+                               double r_angstrom) const override {
+        return pm6_model().pair_core_repulsion(a, b, r_angstrom);
+    }
+    bool use_feathering() const override { return feathering_; }
+    std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const override {
+        const auto e = get_element(z);
+        if (!e || !(e->zeta_d > 1e-8))
+            return std::nullopt;
+        return compute_d_element_params(z, e->zeta_s, e->zeta_p, e->zeta_d, e->g_ss, e->g_pp,
+                                        e->g_p2, e->h_sp, e->zeta_s, e->zeta_p, e->zeta_d, 0.0,
+                                        0.0, 0.0);
+    }
+
+  private:
+    bool feathering_;
+};
+
+} // namespace quelm::fixtures
+
+namespace quelm::fixtures {
+
+// Decanoic acid, C10H20O2: 68 s,p orbitals in PM6/PM7, just above the basis size from
+// which the dense kernels run on LAPACK/BLAS. RDKit 2026.09 (ETKDGv3, seed 0xC0FFEE, then
+// MMFF94).
+// clang-format off
+inline Molecule decanoic_acid() { return {{6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 8, 8, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {{{-3.804626, -0.828193, -0.0117}, {-3.885872, 0.635822, 0.38377}, {-2.550499, 1.253782, 0.808437}, {-1.492611, 1.314826, -0.298843}, {-0.510564, 0.139514, -0.256099}, {0.530397, 0.25026, -1.372924}, {1.474381, -0.953755, -1.448064}, {2.306873, -1.226727, -0.192246}, {3.212379, -0.061172, 0.202141}, {4.108803, -0.421508, 1.356402}, {4.115999, -1.456762, 1.999073}, {4.966667, 0.574728, 1.654067}, {-4.810885, -1.231024, -0.16655}, {-3.31891, -1.422473, 0.768372}, {-3.254181, -0.956982, -0.947991}, {-4.587946, 0.730215, 1.221175}, {-4.312049, 1.211078, -0.446707}, {-2.762682, 2.282912, 1.126232}, {-2.159531, 0.735243, 1.691889}, {-0.915435, 2.239378, -0.168043}, {-1.970449, 1.382236, -1.283238}, {-1.043668, -0.810924, -0.351909}, {-0.010818, 0.131517, 0.719204}, {0.012938, 0.334137, -2.337019}, {1.108188, 1.173988, -1.25364}, {0.886207, -1.851668, -1.675345}, {2.152994, -0.808295, -2.297887}, {1.651778, -1.49117, 0.646306}, {2.923596, -2.115435, -0.379691}, {2.612682, 0.803343, 0.504287}, {3.845217, 0.21848, -0.647294}, {5.481628, 0.224632, 2.411106}}}}; }
+// clang-format on
+
+} // namespace quelm::fixtures

@@ -4,11 +4,13 @@
 // gsp = (ss|pp), gpp = (pp|pp), gp2 = (pp|p'p'), hsp = (sp|sp) and hpp = (pp'|pp') =
 // ½(gpp − gp2). Contracting them with the total density by the closed-shell rule
 // F_μν += Σ P_λσ·[(μν|λσ) − ½(μλ|νσ)] gives the closed forms below; only the atom's own
-// block changes.
+// block changes. Atoms with d data contract the full table of their d integrals instead.
 
 #include "fock/fock_builder.hpp"
+#include "integrals/d_orbitals.hpp"
 #include "types/internal_error.hpp"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -51,6 +53,42 @@ void add_sp_terms(const ElementParameters& e, std::size_t s, const AlignedMatrix
     }
 }
 
+// s, p, d atom: the general closed-shell rule over its 45 × 45 one-centre table,
+// F_μν += Σ_λσ P_λσ·[(μν|λσ) − ½(μλ|νσ)], with μ, ν, λ, σ on the atom.
+void add_spd_terms(const ElementParameters& e, const DElementParameters& d, std::size_t s,
+                   const AlignedMatrix& density, AlignedMatrix& fock) {
+    constexpr std::size_t n = 9;
+    OneCenterDTable table;
+    fill_one_center_d_table(e, d, table);
+
+    std::array<double, n * n> block{};
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            block[i * n + j] = density(s + i, s + j);
+
+    std::array<double, n * n> update{};
+    for (std::size_t mu = 0; mu < n; ++mu) {
+        for (std::size_t nu = 0; nu <= mu; ++nu) {
+            const double* coulomb_row = table.data() + orbital_pair_index(mu, nu) * d_orbital_pairs;
+            double sum = 0.0;
+            for (std::size_t lambda = 0; lambda < n; ++lambda) {
+                const double* exchange_row =
+                    table.data() + orbital_pair_index(mu, lambda) * d_orbital_pairs;
+                for (std::size_t sigma = 0; sigma < n; ++sigma) {
+                    const double p = block[lambda * n + sigma];
+                    sum += p * (coulomb_row[orbital_pair_index(lambda, sigma)] -
+                                0.5 * exchange_row[orbital_pair_index(nu, sigma)]);
+                }
+            }
+            update[mu * n + nu] = sum;
+            update[nu * n + mu] = sum;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j)
+            fock(s + i, s + j) += update[i * n + j];
+}
+
 } // namespace
 
 void add_one_center_fock_terms(const MolecularBatch& batch, const ParameterModel& model,
@@ -71,14 +109,11 @@ void add_one_center_fock_terms(const MolecularBatch& batch, const ParameterModel
             add_sp_terms(*element, s, density, fock);
             break;
         case 9:
-            // Without d data the d orbitals carry no one-centre two-electron terms; with
-            // it they need the full 45 × 45 one-centre table, which this build lacks, and
-            // an s–p-only answer would be silently wrong.
-            if (model.get_d_element_params(z)) {
-                throw InternalError("one-centre d integrals are not available for Z=" +
-                                    std::to_string(z));
-            }
-            add_sp_terms(*element, s, density, fock);
+            // Without d data the d orbitals carry no one-centre two-electron terms.
+            if (const auto d = model.get_d_element_params(z))
+                add_spd_terms(*element, *d, s, density, fock);
+            else
+                add_sp_terms(*element, s, density, fock);
             break;
         default:
             throw InternalError("Unsupported orbital count " +

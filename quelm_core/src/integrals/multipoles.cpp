@@ -10,6 +10,7 @@
 
 #include "integrals/multipoles.hpp"
 
+#include "integrals/d_orbitals.hpp"
 #include "types/internal_error.hpp"
 #include "types/physical_constants.hpp"
 
@@ -461,14 +462,17 @@ void compute_diatomic_pair_integrals(const MolecularBatch& batch, const Paramete
     const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     const int n_a = batch.basis_types[atom_a];
     const int n_b = batch.basis_types[atom_b];
-    if (n_a > 8 || n_b > 8) {
-        throw InternalError("d-orbital pair integrals are not available for atoms " +
-                            std::to_string(atom_a) + " and " + std::to_string(atom_b));
-    }
 
     LocalMultipoleIntegrals local = compute_22_multipoles(params_a, params_b, r);
     if (model.use_feathering()) {
         apply_feathering(local, r, !is_s_only(params_a), !is_s_only(params_b));
+    }
+    // A pair with d orbitals takes the multipole model of the d scheme, which keeps these
+    // s, p integrals for its s, p block.
+    if (n_a > 8 || n_b > 8) {
+        compute_d_pair_integrals(batch, model, atom_a, atom_b, params_a, params_b, core_charge_a,
+                                 core_charge_b, dx, dy, dz, local, record);
+        return;
     }
     const DiatomicRotation3D rotation = DiatomicRotation3D::new_rotation(dx, dy, dz, r);
 

@@ -50,6 +50,9 @@ class Pm7Model final : public ParameterModel {
     double pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
                                double r_angstrom) const override;
     bool use_feathering() const override { return true; }
+    // The d record from PM7's d-integral constants (defined with the d-orbital integrals);
+    // nullopt without a d shell, outside Z = 13–83 or without a constants entry.
+    std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const override;
 };
 
 // PM7 diatomic (α_AB, x_AB), symmetric: the tabulated pair, else the mean of the two

@@ -638,16 +638,17 @@ TEST(PrecomputeDiatomicPairs, ListsLaterAtomFirstAndSkipsCoincidentAndUnknownAto
             .empty());
 }
 
-TEST(PrecomputeDiatomicPairs, RefusesPairsWithDOrbitals) {
-    // PM6 sulfur carries d orbitals.
+TEST(PrecomputeDiatomicPairs, BuildsPairsWithDOrbitalsAtTheirFullSize) {
+    // PM6 sulfur carries d orbitals: 45 orbital pairs against hydrogen's one.
     const MolecularBatch batch = fixtures::make_batch(fixtures::hydrogen_sulfide(), pm6_model());
     ASSERT_EQ(batch.basis_types[0], 9);
-    try {
-        precompute_diatomic_pairs(batch, pm6_model());
-        FAIL() << "expected InternalError";
-    } catch (const InternalError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "d-orbital pair integrals are not available for atoms 1 and 0");
+    const std::vector<DiatomicPairIntegrals> pairs = precompute_diatomic_pairs(batch, pm6_model());
+    ASSERT_EQ(pairs.size(), 3u);
+    for (std::size_t k : {0, 1}) {
+        EXPECT_EQ(pairs[k].atom_b, 0u);
+        EXPECT_EQ(pairs[k].w.size(), 45u);
+        EXPECT_EQ(pairs[k].e1b.size(), 1u);
+        EXPECT_EQ(pairs[k].e2a.size(), 45u);
     }
 }
 
