@@ -15,6 +15,7 @@
 #include "scf/density.hpp"
 #include "scf/eigensolver.hpp"
 #include "scf/initial_guess.hpp"
+#include "solvation/cosmo.hpp"
 #include "types/internal_error.hpp"
 
 #include <cmath>
@@ -151,7 +152,18 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     }
 
     double nuclear_ev = compute_total_core_repulsion(batch, model);
+    // A cavity whose interaction matrix cannot be factorised yields no state: the run then
+    // goes on in vacuum.
+    std::optional<CosmoState> cosmo;
+    if (options.cosmo) {
+        cosmo = CosmoState::initialize(batch, model, options.cosmo->dielectric,
+                                       options.cosmo->solvent_radius);
+        if (cosmo)
+            nuclear_ev += cosmo->nuclear_dielectric_energy_ev;
+    }
     build_core_hamiltonian(batch, model, workspace, options.use_nddo);
+    if (cosmo)
+        apply_nuclear_reaction_field_to_hcore(*cosmo, workspace.hcore);
     if (options.electric_field) {
         nuclear_ev +=
             apply_electric_field_to_hcore(batch, model, workspace.hcore, *options.electric_field);
@@ -177,6 +189,10 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     for (std::size_t k = 1; k <= options.max_iter; ++k) {
         result.iterations = k;
         build_fock_matrix(batch, model, workspace, options.use_nddo);
+        if (cosmo) {
+            result.cosmo_energy_ev =
+                apply_electronic_reaction_field_to_fock(*cosmo, workspace.density, workspace.fock);
+        }
         const double electronic_ev =
             compute_electronic_energy(workspace.density, workspace.hcore, workspace.fock);
         const DiisStep diis = workspace.diis.push_and_extrapolate(workspace.fock, workspace.density,
