@@ -309,6 +309,27 @@ def test_agrees_with_independent_reference_single_points(method, atomic_numbers,
     assert result.total_energy_ev == pytest.approx(float(row["total_energy_ev"]), abs=tol_energy_ev)
 
 
+# COSMO solvation.
+
+
+def test_cosmo_solvates_polar_molecules_with_vacuum_form_gradients():
+    vacuum = run(WATER, **TIGHT)
+    water = run(WATER, cosmo_eps=78.4, **TIGHT)
+    weak = run(WATER, cosmo_eps=4.0, **TIGHT)
+    assert water.converged and weak.converged
+    # Water is stabilised by a polar solvent, the more the higher its dielectric constant.
+    assert water.total_energy_ev < weak.total_energy_ev < vacuum.total_energy_ev
+    assert run(WATER, cosmo_eps=1.0, **TIGHT).total_energy_ev == pytest.approx(
+        vacuum.total_energy_ev, abs=1e-9
+    )
+    # The solvent polarises the density: the dipole grows, and the gradients (the
+    # gas-phase form at the solvated density) change but still sum to zero.
+    assert water.dipole_debye[3] > vacuum.dipole_debye[3]
+    assert water.gradients_ev_angstrom != vacuum.gradients_ev_angstrom
+    for axis in range(3):
+        assert sum(g[axis] for g in water.gradients_ev_angstrom) == pytest.approx(0, abs=1e-10)
+
+
 # Dispersion and hydrogen-bond corrections.
 
 

@@ -178,13 +178,6 @@ def test_validation_order_and_messages(atomic_numbers, coordinates, kwargs, mess
     assert calculate_error(atomic_numbers, coordinates, **kwargs) == (ValueError, message)
 
 
-def test_cosmo_request_is_refused_not_ignored():
-    assert calculate_error([1, 1], [ORIGIN, [0, 0, 0.74]], cosmo_eps=78.4) == (
-        ValueError,
-        "COSMO solvation (cosmo_eps) is not available in this version of quelm_py",
-    )
-
-
 class Sequence3:
     """A user-defined sequence: conversions accept any sequence type, not only lists."""
 

@@ -95,12 +95,6 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
     if (!validated)
         return Error{validated.error()};
     const ParameterModel& model = *validated.value().model;
-    // The COSMO reaction field is not part of this build; ignoring the dielectric would
-    // silently return a vacuum result for a solvated request.
-    if (settings.cosmo_eps) {
-        return Error{"COSMO solvation (cosmo_eps) is not available in this version of quelm_py"};
-    }
-
     MolecularBatch batch = MolecularBatch::new_for_model(
         std::vector<std::uint8_t>(atomic_numbers.begin(), atomic_numbers.end()), coordinates,
         model);
