@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Writes the benchmark geometries (XYZ, Å) into bench/data/.
 
-Alkanes and alanine peptides are embedded with RDKit (ETKDG, fixed seed) and relaxed with
-MMFF94; water clusters are waters on a jittered cubic grid (3.1 Å spacing) with random
-orientations. The files are committed, so timings compare like with like; rerun this only
-to change the series.
+Usage: make_molecules.py [NAME ...]   (default: every molecule of the series)
+
+Alkanes, alanine peptides and a chlorinated alkane are embedded with RDKit (ETKDG, fixed
+seed) and relaxed with MMFF94; water clusters are waters on a jittered cubic grid (3.1 Å
+spacing) with random orientations. The files are committed, so timings compare like with
+like; rerun this only to change the series.
 """
 
 import math
 import random
+import sys
 from pathlib import Path
 
 from rdkit import Chem
@@ -49,8 +52,11 @@ def water_cluster(name: str, n_waters: int, seed: int = 7) -> None:
         norm = math.sqrt(sum(a * a for a in axis))
         u = [a / norm for a in axis]
         helper = [1.0, 0.0, 0.0] if abs(u[0]) < 0.9 else [0.0, 1.0, 0.0]
-        v = [u[1] * helper[2] - u[2] * helper[1], u[2] * helper[0] - u[0] * helper[2],
-             u[0] * helper[1] - u[1] * helper[0]]
+        v = [
+            u[1] * helper[2] - u[2] * helper[1],
+            u[2] * helper[0] - u[0] * helper[2],
+            u[0] * helper[1] - u[1] * helper[0],
+        ]
         vn = math.sqrt(sum(a * a for a in v))
         v = [a / vn for a in v]
         half = math.radians(104.5) / 2
@@ -63,14 +69,32 @@ def water_cluster(name: str, n_waters: int, seed: int = 7) -> None:
     write_xyz(name, symbols, coords)
 
 
+def series() -> dict:
+    """Name → writer, about 10, 30, 100, 300 and 1,000 atoms of each kind."""
+    writers = {}
+    for carbons in (3, 10, 33, 100, 333):
+        writers[f"alkane_c{carbons}"] = lambda c=carbons: embed(f"alkane_c{c}", "C" * c)
+    for residues in (1, 3, 10, 30, 100):
+        smiles = "N" + "C(C)C(=O)N" * (residues - 1) + "C(C)C(=O)O"
+        writers[f"peptide_ala{residues}"] = lambda r=residues, s=smiles: embed(f"peptide_ala{r}", s)
+    for waters in (4, 10, 33, 100, 333):
+        writers[f"water_{waters}"] = lambda w=waters: water_cluster(f"water_{w}", w)
+    # C12H18Cl8, 38 atoms, eight with d shells (chlorine carries d orbitals in PM6).
+    writers["chloroparaffin_c12"] = lambda: embed(
+        "chloroparaffin_c12", "ClCC(Cl)CC(Cl)C(Cl)CCC(Cl)C(Cl)CC(Cl)CCl"
+    )
+    return writers
+
+
 def main() -> None:
     DATA.mkdir(exist_ok=True)
-    for carbons in (3, 10, 33, 100):
-        embed(f"alkane_c{carbons}", "C" * carbons)
-    for residues in (1, 3, 10, 30):
-        embed(f"peptide_ala{residues}", "N" + "C(C)C(=O)N" * (residues - 1) + "C(C)C(=O)O")
-    for waters in (4, 10, 33, 100):
-        water_cluster(f"water_{waters}", waters)
+    writers = series()
+    names = sys.argv[1:] or list(writers)
+    unknown = [name for name in names if name not in writers]
+    if unknown:
+        raise SystemExit(f"unknown molecules: {', '.join(unknown)}; known: {', '.join(writers)}")
+    for name in names:
+        writers[name]()
 
 
 if __name__ == "__main__":

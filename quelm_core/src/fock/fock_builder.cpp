@@ -237,13 +237,15 @@ void build_fock(const MolecularBatch& batch, const ParameterModel& model,
     copy_core_hamiltonian(batch, hcore, density, fock);
     add_one_center_fock_terms(batch, model, density, fock);
 
-    // Scratch on the stack for up to 256 atoms, so an SCF iteration allocates nothing.
+    // Scratch on the stack for up to 256 atoms; larger molecules use a per-thread buffer that
+    // keeps its size, so SCF iterations after the first allocate nothing.
     std::array<SimplifiedAtom, stack_atoms> stack_scratch;
-    std::vector<SimplifiedAtom> heap_scratch;
     std::span<SimplifiedAtom> atoms(stack_scratch.data(), std::min(batch.n_atoms, stack_atoms));
     if (batch.n_atoms > stack_atoms) {
-        heap_scratch.resize(batch.n_atoms);
-        atoms = heap_scratch;
+        thread_local std::vector<SimplifiedAtom> heap_scratch;
+        if (heap_scratch.size() < batch.n_atoms)
+            heap_scratch.resize(batch.n_atoms);
+        atoms = std::span<SimplifiedAtom>(heap_scratch.data(), batch.n_atoms);
     }
     fill_simplified_atoms(batch, model, density, atoms);
     add_simplified_two_center_terms(batch, atoms, density, fock);

@@ -69,7 +69,6 @@ double evaluate_frozen_energy(const MolecularBatch& batch, const ParameterModel&
 
 void compute_cartesian_gradients_with_options(MolecularBatch& batch, const ParameterModel& model,
                                               const AlignedMatrix& density,
-                                              GradientWorkspace& /*workspace*/,
                                               std::vector<std::array<double, 3>>& gradient,
                                               const GradientOptions& options) {
     if (gradient.size() != batch.n_atoms) {

@@ -26,11 +26,11 @@ double evaluate_frozen_energy(const MolecularBatch& batch, const ParameterModel&
                               const AlignedMatrix& density, GradientWorkspace& workspace,
                               bool use_nddo);
 
-// Fills one (gx, gy, gz) per atom in eV/Å. Moves one coordinate at a time and restores it
-// bit for bit; `gradient` must have n_atoms entries.
+// Fills one (gx, gy, gz) per atom in eV/Å, the central difference of the frozen-density
+// energy pair by pair (no n x n scratch needed); the batch's coordinates are left untouched.
+// `gradient` must have n_atoms entries.
 void compute_cartesian_gradients_with_options(MolecularBatch& batch, const ParameterModel& model,
                                               const AlignedMatrix& density,
-                                              GradientWorkspace& workspace,
                                               std::vector<std::array<double, 3>>& gradient,
                                               const GradientOptions& options);
 

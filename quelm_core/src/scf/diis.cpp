@@ -10,6 +10,7 @@
 
 #include "scf/diis.hpp"
 
+#include "scf/dense_kernel_threshold.hpp"
 #include "scf/matrix_product.hpp"
 #include "types/internal_error.hpp"
 
@@ -57,6 +58,46 @@ void rotate_slot_order(std::array<std::size_t, MAX_DIIS_CAPACITY>& order, std::s
     for (std::size_t k = 0; k < last; ++k)
         order[k] = order[k + 1];
     order[last] = oldest;
+}
+
+// e = S − Sᵀ row by row, with Σ e² and max |e|.
+void antisymmetric_part_by_rows(const AlignedMatrix& s, AlignedMatrix& error, double& sum_squares,
+                                double& max_abs) {
+    const std::size_t n = s.rows();
+    for (std::size_t i = 0; i < n; ++i) {
+        const double* s_row = s.row(i);
+        double* e_row = error.row(i);
+        for (std::size_t j = 0; j < n; ++j) {
+            const double e = s_row[j] - s(j, i);
+            e_row[j] = e;
+            sum_squares += e * e;
+            max_abs = std::max(max_abs, std::abs(e));
+        }
+    }
+}
+
+// The same in square tiles, so that the transposed reads stay in cache for large bases;
+// every element is the same, only Σ e² is added up in another order.
+void antisymmetric_part_by_tiles(const AlignedMatrix& s, AlignedMatrix& error, double& sum_squares,
+                                 double& max_abs) {
+    constexpr std::size_t tile = 32;
+    const std::size_t n = s.rows();
+    for (std::size_t i0 = 0; i0 < n; i0 += tile) {
+        const std::size_t i1 = std::min(i0 + tile, n);
+        for (std::size_t j0 = 0; j0 < n; j0 += tile) {
+            const std::size_t j1 = std::min(j0 + tile, n);
+            for (std::size_t i = i0; i < i1; ++i) {
+                const double* s_row = s.row(i);
+                double* e_row = error.row(i);
+                for (std::size_t j = j0; j < j1; ++j) {
+                    const double e = s_row[j] - s(j, i);
+                    e_row[j] = e;
+                    sum_squares += e * e;
+                    max_abs = std::max(max_abs, std::abs(e));
+                }
+            }
+        }
+    }
 }
 
 } // namespace
@@ -113,16 +154,10 @@ DiisStep DiisWorkspace::push_and_extrapolate(AlignedMatrix& fock, const AlignedM
     AlignedMatrix& error = error_history[slot];
     double sum_squares = 0.0;
     double max_abs = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double* s_row = scratch.row(i);
-        double* e_row = error.row(i);
-        for (std::size_t j = 0; j < n; ++j) {
-            const double e = s_row[j] - scratch(j, i);
-            e_row[j] = e;
-            sum_squares += e * e;
-            max_abs = std::max(max_abs, std::abs(e));
-        }
-    }
+    if (use_dense_library(n))
+        antisymmetric_part_by_tiles(scratch, error, sum_squares, max_abs);
+    else
+        antisymmetric_part_by_rows(scratch, error, sum_squares, max_abs);
     const double rms =
         std::sqrt(sum_squares / std::max(static_cast<double>(n) * static_cast<double>(n), 1.0));
 

@@ -1,15 +1,15 @@
 #pragma once
-// The engine's one symmetric eigensolver entry point (cyclic Jacobi): every SCF
-// diagonalisation, Mulliken S^(−½), Hessian and CI goes through here, so a faster
-// kernel can replace it in one place.
+// The engine's one symmetric eigensolver entry point: every SCF diagonalisation,
+// Mulliken S^(−½), Hessian and CI goes through here. Small matrices use the exact cyclic
+// Jacobi kernel; from the dense-kernel threshold on, LAPACK's divide and conquer.
 
 #include "types/aligned_storage.hpp"
 
 namespace quelm {
 
 // Eigenvalues ascending into `eigenvalues` (length n), eigenvectors as columns of
-// `eigenvectors` (n x n). `a` is not modified. Returns the number of convergence tests
-// (1 for a diagonal input) or 100 when the sweep limit was reached.
+// `eigenvectors` (n x n). `a` is not modified. Returns Jacobi's number of convergence
+// tests (1 for a diagonal input, 100 when the sweep limit was reached), or 1 from LAPACK.
 int diagonalize_symmetric(const AlignedMatrix& a, AlignedVec64& eigenvalues,
                           AlignedMatrix& eigenvectors);
 

@@ -176,10 +176,13 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
             compute_external_charges_core_energy(batch, model, charges.data(), charges.size());
     }
 
-    // Orbitals of the core Hamiltonian (what a run without iterations reports), and the
-    // neutral-atom density as the first density: it biases no configuration.
-    diagonalize_symmetric_with_work(workspace.hcore, workspace.eigen_work, workspace.eigenvalues,
-                                    workspace.eigenvectors);
+    // A run without iterations reports the orbitals of the core Hamiltonian; otherwise the
+    // first iteration's diagonalisation replaces them, so they are not computed.
+    if (options.max_iter == 0) {
+        diagonalize_symmetric_with_work(workspace.hcore, workspace.eigen_work,
+                                        workspace.eigenvalues, workspace.eigenvectors);
+    }
+    // The neutral-atom density is the first density: it biases no configuration.
     build_neutral_atom_density(batch, model, workspace.density);
     workspace.diis.reset();
 

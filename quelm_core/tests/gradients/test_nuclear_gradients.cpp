@@ -32,10 +32,9 @@ Converged converge(const fixtures::Molecule& molecule, const ParameterModel& mod
 }
 
 Gradient gradient_of(Converged& c, const ParameterModel& model, bool use_nddo) {
-    GradientWorkspace workspace = GradientWorkspace::allocate(c.batch.n_orbitals);
     Gradient gradient(c.batch.n_atoms);
-    compute_cartesian_gradients_with_options(c.batch, model, c.workspace.density, workspace,
-                                             gradient, GradientOptions{use_nddo});
+    compute_cartesian_gradients_with_options(c.batch, model, c.workspace.density, gradient,
+                                             GradientOptions{use_nddo});
     return gradient;
 }
 
@@ -124,9 +123,8 @@ TEST(NuclearGradients, SingleAtomAndDiatomicSymmetry) {
     AlignedMatrix density(4, 4);
     for (int k = 0; k < 4; ++k)
         density(k, k) = 1.0;
-    GradientWorkspace workspace = GradientWorkspace::allocate(4);
     Gradient g(1);
-    compute_cartesian_gradients_with_options(carbon, am1_model(), density, workspace, g, {true});
+    compute_cartesian_gradients_with_options(carbon, am1_model(), density, g, {true});
     EXPECT_EQ(g[0], (std::array<double, 3>{0.0, 0.0, 0.0}));
 
     Converged h2 = converge({{1, 1}, {{{-0.4, 0.0, 0.0}, {0.45, 0.0, 0.0}}}}, am1_model(), true);
@@ -172,10 +170,9 @@ TEST(NuclearGradients, SimplifiedAndFullModelsDifferAndSizesAreChecked) {
     const Gradient simplified = gradient_of(nddo, am1_model(), false);
     EXPECT_GT(std::fabs(full[0][1] - simplified[0][1]), 1e-3);
 
-    GradientWorkspace workspace = GradientWorkspace::allocate(nddo.batch.n_orbitals);
     Gradient too_short(2);
     EXPECT_THROW(compute_cartesian_gradients_with_options(
-                     nddo.batch, am1_model(), nddo.workspace.density, workspace, too_short, {true}),
+                     nddo.batch, am1_model(), nddo.workspace.density, too_short, {true}),
                  InternalError);
 }
 

@@ -142,9 +142,8 @@ TEST(DMolecules, GradientsMatchFiniteDifferencesOfConvergedEnergies) {
         SCOPED_TRACE(model == &feathered ? "with d data" : "PM6");
         Converged c = run(molecule, *model, true);
         ASSERT_TRUE(c.result.converged);
-        GradientWorkspace workspace = GradientWorkspace::allocate(c.batch.n_orbitals);
         std::vector<std::array<double, 3>> gradient(c.batch.n_atoms);
-        compute_cartesian_gradients_with_options(c.batch, *model, c.workspace.density, workspace,
+        compute_cartesian_gradients_with_options(c.batch, *model, c.workspace.density,
                                                  gradient, GradientOptions{true});
         for (std::size_t i = 0; i < molecule.atomic_numbers.size(); ++i) {
             for (int axis = 0; axis < 3; ++axis) {

@@ -104,8 +104,7 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
 
     SinglePointResult result;
     result.gradients_ev_angstrom.assign(batch.n_atoms, Coordinate{});
-    GradientWorkspace gradient_workspace = GradientWorkspace::allocate(batch.n_orbitals);
-    compute_cartesian_gradients_with_options(batch, model, workspace.density, gradient_workspace,
+    compute_cartesian_gradients_with_options(batch, model, workspace.density,
                                              result.gradients_ev_angstrom,
                                              GradientOptions{settings.use_nddo});
     result.gradients_kcal_mol_angstrom = result.gradients_ev_angstrom;

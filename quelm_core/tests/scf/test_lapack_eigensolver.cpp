@@ -1,0 +1,203 @@
+#include "fixtures.hpp"
+#include "scf/lapack_eigensolver.hpp"
+#include "types/internal_error.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+namespace quelm {
+namespace {
+
+AlignedMatrix random_symmetric(std::size_t n, unsigned seed) {
+    std::mt19937 generator(seed);
+    return fixtures::random_symmetric_matrix(n, generator);
+}
+
+// Largest |A·v_k − λ_k v_k| over the first `count` pairs.
+double residual(const AlignedMatrix& a, const AlignedVec64& values, const AlignedMatrix& v,
+                std::size_t count) {
+    const std::size_t n = a.rows();
+    double worst = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t i = 0; i < n; ++i) {
+            double av = 0.0;
+            for (std::size_t j = 0; j < n; ++j)
+                av += a(i, j) * v(j, k);
+            worst = std::max(worst, std::abs(av - values[k] * v(i, k)));
+        }
+    }
+    return worst;
+}
+
+// Largest |VᵀV − I| over the first `count` columns.
+double orthonormality_error(const AlignedMatrix& v, std::size_t count) {
+    double worst = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t l = 0; l < count; ++l) {
+            double dot = 0.0;
+            for (std::size_t i = 0; i < v.rows(); ++i)
+                dot += v(i, k) * v(i, l);
+            worst = std::max(worst, std::abs(dot - (k == l ? 1.0 : 0.0)));
+        }
+    }
+    return worst;
+}
+
+// A = Q·diag(d)·Qᵀ with the Householder reflection Q = I − 2uuᵀ/(uᵀu): a known spectrum
+// with repeated values. Column k of Q is the eigenvector of d[k].
+struct KnownSpectrum {
+    AlignedMatrix a;
+    AlignedMatrix q;
+    std::vector<double> d;
+};
+
+KnownSpectrum known_spectrum(std::size_t n) {
+    KnownSpectrum s{AlignedMatrix(n, n), AlignedMatrix(n, n), std::vector<double>(n)};
+    std::vector<double> u(n);
+    double uu = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        s.d[i] = static_cast<double>(i % 7) - 3.0 + (i == n - 1 ? 10.0 : 0.0); // 7 levels + 1
+        u[i] = std::sin(1.3 * static_cast<double>(i) + 0.4);
+        uu += u[i] * u[i];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j)
+            s.q(i, j) = (i == j ? 1.0 : 0.0) - 2.0 * u[i] * u[j] / uu;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            for (std::size_t k = 0; k < n; ++k)
+                s.a(i, j) += s.q(i, k) * s.d[k] * s.q(j, k);
+        }
+    }
+    return s;
+}
+
+TEST(LapackEigensolver, BothDriversSatisfyTheEigenEquationsOnARandomMatrix) {
+    const std::size_t n = 90;
+    const AlignedMatrix a = random_symmetric(n, 21);
+    for (const LapackEigenDriver driver :
+         {LapackEigenDriver::mrrr, LapackEigenDriver::divide_and_conquer}) {
+        SCOPED_TRACE(driver == LapackEigenDriver::mrrr ? "MRRR" : "divide and conquer");
+        AlignedMatrix work(n, n), vectors(n, n);
+        AlignedVec64 values(n);
+        lapack_diagonalize_symmetric(a, work, values, vectors, driver);
+        EXPECT_LT(residual(a, values, vectors, n), 1e-12);
+        // MRRR keeps orthogonality to O(n·ε), not quite as tight as a rotation method.
+        EXPECT_LT(orthonormality_error(vectors, n), 1e-12);
+        double trace = 0.0, sum = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            trace += a(i, i);
+            sum += values[i];
+            if (i > 0) {
+                EXPECT_LE(values[i - 1], values[i]);
+            }
+        }
+        EXPECT_NEAR(sum, trace, 1e-11);
+    }
+}
+
+TEST(LapackEigensolver, RecoversAKnownDegenerateSpectrumAndItsLoneVector) {
+    const std::size_t n = 70;
+    const KnownSpectrum s = known_spectrum(n);
+    std::vector<double> expected = s.d;
+    std::sort(expected.begin(), expected.end());
+    AlignedMatrix work(n, n), vectors(n, n);
+    AlignedVec64 values(n);
+    lapack_diagonalize_symmetric(s.a, work, values, vectors);
+    for (std::size_t k = 0; k < n; ++k)
+        EXPECT_NEAR(values[k], expected[k], 1e-12) << k;
+    EXPECT_LT(orthonormality_error(vectors, n), 1e-12);
+    // The largest value (d = 13 at index n − 1) is simple: its vector is column n − 1 of Q.
+    double overlap = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+        overlap += vectors(i, n - 1) * s.q(i, n - 1);
+    EXPECT_NEAR(std::abs(overlap), 1.0, 1e-12);
+}
+
+TEST(LapackEigensolver, LowestPairsAgreeWithTheFullSpectrum) {
+    const std::size_t n = 80;
+    const AlignedMatrix a = random_symmetric(n, 5);
+    AlignedMatrix work(n, n), vectors(n, n);
+    AlignedVec64 values(n);
+    lapack_diagonalize_symmetric(a, work, values, vectors);
+    for (const std::size_t count : {std::size_t{1}, std::size_t{41}, n}) {
+        SCOPED_TRACE(count);
+        AlignedMatrix lowest_vectors(n, n);
+        lowest_vectors.fill(1e300);
+        AlignedVec64 lowest_values(n);
+        lapack_lowest_eigenpairs(a, work, count, lowest_values, lowest_vectors);
+        for (std::size_t k = 0; k < count; ++k) {
+            EXPECT_NEAR(lowest_values[k], values[k], 1e-12) << k;
+            // The random spectrum has no degeneracy: each vector is fixed up to its sign.
+            double overlap = 0.0;
+            for (std::size_t i = 0; i < n; ++i)
+                overlap += lowest_vectors(i, k) * vectors(i, k);
+            EXPECT_NEAR(std::abs(overlap), 1.0, 1e-10) << k;
+        }
+        EXPECT_LT(residual(a, lowest_values, lowest_vectors, count), 1e-12);
+        EXPECT_LT(orthonormality_error(lowest_vectors, count), 1e-12);
+    }
+}
+
+TEST(LapackEigensolver, WorkContentsDoNotMatterAndTheInputMayBeOverwritten) {
+    const std::size_t n = 66;
+    const AlignedMatrix a = random_symmetric(n, 9);
+    const AlignedMatrix original = a;
+    AlignedMatrix work(n, n), reference_vectors(n, n);
+    AlignedVec64 reference_values(n);
+    lapack_diagonalize_symmetric(a, work, reference_values, reference_vectors);
+    for (std::size_t i = 0; i < n * n; ++i)
+        ASSERT_EQ(a.data()[i], original.data()[i]); // the input is left alone
+
+    for (const LapackEigenDriver driver :
+         {LapackEigenDriver::mrrr, LapackEigenDriver::divide_and_conquer}) {
+        AlignedMatrix garbage(n, n);
+        garbage.fill(1e300);
+        AlignedMatrix in_place = a;
+        AlignedVec64 values(n);
+        lapack_diagonalize_symmetric(in_place, garbage, values, in_place, driver);
+        EXPECT_LT(residual(a, values, in_place, n), 1e-12);
+        for (std::size_t k = 0; k < n; ++k)
+            EXPECT_NEAR(values[k], reference_values[k], 1e-12);
+    }
+    // The work matrix may be the input itself (which it then destroys).
+    AlignedMatrix consumed = a;
+    AlignedMatrix vectors(n, n);
+    AlignedVec64 values(n);
+    lapack_diagonalize_symmetric(consumed, consumed, values, vectors);
+    EXPECT_LT(residual(a, values, vectors, n), 1e-12);
+}
+
+TEST(LapackEigensolver, ShapeAndCountViolationsAreInternalErrors) {
+    AlignedMatrix square(3, 3), work(3, 3), vectors(3, 3), wrong(2, 2), rectangle(3, 2);
+    AlignedVec64 values(3), short_values(2);
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"rectangular input",
+         [&] { lapack_diagonalize_symmetric(rectangle, work, values, vectors); }},
+        {"work too small", [&] { lapack_diagonalize_symmetric(square, wrong, values, vectors); }},
+        {"eigenvalues too short",
+         [&] { lapack_diagonalize_symmetric(square, work, short_values, vectors); }},
+        {"eigenvectors too small",
+         [&] { lapack_diagonalize_symmetric(square, work, values, wrong); }},
+        {"work shared with eigenvectors",
+         [&] { lapack_diagonalize_symmetric(square, vectors, values, vectors); }},
+        {"no pairs requested", [&] { lapack_lowest_eigenpairs(square, work, 0, values, vectors); }},
+        {"more pairs than orbitals",
+         [&] { lapack_lowest_eigenpairs(square, work, 4, values, vectors); }},
+    };
+    for (const auto& [name, call] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(call(), InternalError);
+    }
+    AlignedMatrix empty, empty_work;
+    AlignedVec64 no_values;
+    EXPECT_NO_THROW(lapack_diagonalize_symmetric(empty, empty_work, no_values, empty));
+}
+
+} // namespace
+} // namespace quelm
