@@ -10,6 +10,7 @@
 #include "scf/scf_loop.hpp"
 #include "scf/scf_workspace.hpp"
 #include "solvation/cosmo.hpp"
+#include "xyz_molecule.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -21,37 +22,14 @@
 #include <vector>
 
 using namespace quelm;
+using bench::Molecule;
+using bench::read_xyz;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr double water_dielectric = 78.4;
 constexpr double probe_radius_angstrom = 1.30005;
-
-struct Molecule {
-    std::string name;
-    std::vector<std::uint8_t> atomic_numbers;
-    std::vector<Coordinate> coordinates;
-};
-
-Molecule read_xyz(const std::string& path) {
-    static const std::map<std::string, std::uint8_t> elements = {
-        {"H", 1}, {"C", 6}, {"N", 7}, {"O", 8}, {"F", 9}, {"S", 16}, {"Cl", 17}};
-    std::ifstream input(path);
-    std::size_t n = 0;
-    std::string title;
-    input >> n;
-    std::getline(input >> std::ws, title);
-    Molecule molecule{title, {}, {}};
-    for (std::size_t i = 0; i < n; ++i) {
-        std::string symbol;
-        Coordinate r{};
-        input >> symbol >> r[0] >> r[1] >> r[2];
-        molecule.atomic_numbers.push_back(elements.at(symbol));
-        molecule.coordinates.push_back(r);
-    }
-    return molecule;
-}
 
 template <typename F> double seconds(F&& work, int repeats = 1) {
     const auto start = Clock::now();
