@@ -7,6 +7,7 @@
 #include "types/aligned_storage.hpp"
 #include "types/molecular_batch.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -44,6 +45,21 @@ inline const std::vector<NamedModel>& all_models() {
 
 inline MolecularBatch make_batch(const Molecule& molecule, const ParameterModel& model) {
     return MolecularBatch::new_for_model(molecule.atomic_numbers, molecule.coordinates, model);
+}
+
+// Largest |A·v_k − λ_k·v_k| over the first `count` eigenpairs (columns of v).
+inline double eigenpair_residual(const AlignedMatrix& a, const AlignedVec64& values,
+                                 const AlignedMatrix& v, std::size_t count) {
+    const std::size_t n = a.rows();
+    double worst = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t i = 0; i < n; ++i) {
+            double av = 0.0;
+            for (std::size_t j = 0; j < n; ++j) av += a(i, j) * v(j, k);
+            worst = std::max(worst, std::abs(av - values[k] * v(i, k)));
+        }
+    }
+    return worst;
 }
 
 // A random symmetric n x n matrix with entries uniform in [−1, 1], drawn from `generator`.

@@ -13,6 +13,7 @@
 #include "scf/dense_kernel_threshold.hpp"
 #include "scf/jacobi_eigensolver.hpp"
 #include "scf/lapack_eigensolver.hpp"
+#include "types/internal_error.hpp"
 
 namespace quelm {
 
@@ -29,6 +30,19 @@ int diagonalize_symmetric_with_work(const AlignedMatrix& a, AlignedMatrix& work,
         return jacobi_diagonalize_symmetric(a, work, eigenvalues, eigenvectors);
     lapack_diagonalize_symmetric(a, work, eigenvalues, eigenvectors);
     return 1;
+}
+
+void require_eigenproblem_shapes(const AlignedMatrix& a, const AlignedMatrix& work,
+                                 const AlignedVec64& eigenvalues,
+                                 const AlignedMatrix& eigenvectors) {
+    const std::size_t n = a.rows();
+    require_shape(a, n, "Symmetric matrix");
+    require_shape(work, n, "Eigensolver work matrix");
+    if (eigenvalues.size() != n)
+        throw InternalError(size_mismatch("Eigenvalue vector", eigenvalues.size(), n));
+    require_shape(eigenvectors, n, "Eigenvector matrix");
+    if (n != 0 && work.data() == eigenvectors.data())
+        throw InternalError("Eigensolver work matrix must not share storage with the eigenvectors");
 }
 
 } // namespace quelm

@@ -17,4 +17,10 @@ int diagonalize_symmetric(const AlignedMatrix& a, AlignedVec64& eigenvalues,
 int diagonalize_symmetric_with_work(const AlignedMatrix& a, AlignedMatrix& work,
                                     AlignedVec64& eigenvalues, AlignedMatrix& eigenvectors);
 
+// Throws InternalError unless `a`, `work` and `eigenvectors` are n x n, `eigenvalues` has n
+// entries, and the work matrix does not share storage with the eigenvectors.
+void require_eigenproblem_shapes(const AlignedMatrix& a, const AlignedMatrix& work,
+                                 const AlignedVec64& eigenvalues,
+                                 const AlignedMatrix& eigenvectors);
+
 } // namespace quelm

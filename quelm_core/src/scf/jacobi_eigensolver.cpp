@@ -19,6 +19,7 @@
 
 #include "scf/jacobi_eigensolver.hpp"
 
+#include "scf/eigensolver.hpp"
 #include "types/internal_error.hpp"
 
 #include <cmath>
@@ -39,18 +40,6 @@ constexpr int last_thresholded_sweep = 2;
 constexpr int first_negligible_sweep = 5;
 // |a| counts as negligible against |d| when |d| + 100 |a| rounds to |d|.
 constexpr double negligible_factor = 100.0;
-
-void check_shapes(const AlignedMatrix& a, const AlignedMatrix& work,
-                  const AlignedVec64& eigenvalues, const AlignedMatrix& eigenvectors) {
-    const std::size_t n = a.rows();
-    require_shape(a, n, "Symmetric matrix");
-    require_shape(work, n, "Eigensolver work matrix");
-    if (eigenvalues.size() != n)
-        throw InternalError(size_mismatch("Eigenvalue vector", eigenvalues.size(), n));
-    require_shape(eigenvectors, n, "Eigenvector matrix");
-    if (n != 0 && work.data() == eigenvectors.data())
-        throw InternalError("Eigensolver work matrix must not share storage with the eigenvectors");
-}
 
 // Σ |W(p, q)| over the strict upper triangle.
 double off_diagonal_sum(const AlignedMatrix& w) {
@@ -172,7 +161,7 @@ void transpose_in_place(AlignedMatrix& m) {
 
 int jacobi_diagonalize_symmetric(const AlignedMatrix& a, AlignedMatrix& work,
                                  AlignedVec64& eigenvalues, AlignedMatrix& eigenvectors) {
-    check_shapes(a, work, eigenvalues, eigenvectors);
+    require_eigenproblem_shapes(a, work, eigenvalues, eigenvectors);
     const std::size_t n = a.rows();
     if (n == 0)
         return 1; // an empty matrix is diagonal

@@ -17,6 +17,7 @@
 
 #include "scf/lapack_eigensolver.hpp"
 
+#include "scf/eigensolver.hpp"
 #include "types/internal_error.hpp"
 
 #include <algorithm>
@@ -62,14 +63,8 @@ template <typename T> T* grown(std::vector<T>& buffer, std::size_t size) {
 
 void check_shapes(const AlignedMatrix& a, const AlignedMatrix& work,
                   const AlignedVec64& eigenvalues, const AlignedMatrix& eigenvectors) {
+    require_eigenproblem_shapes(a, work, eigenvalues, eigenvectors);
     const std::size_t n = a.rows();
-    require_shape(a, n, "Symmetric matrix");
-    require_shape(work, n, "Eigensolver work matrix");
-    if (eigenvalues.size() != n)
-        throw InternalError(size_mismatch("Eigenvalue vector", eigenvalues.size(), n));
-    require_shape(eigenvectors, n, "Eigenvector matrix");
-    if (n != 0 && work.data() == eigenvectors.data())
-        throw InternalError("Eigensolver work matrix must not share storage with the eigenvectors");
     if (n > static_cast<std::size_t>(INT_MAX / 26))
         throw InternalError("Basis of " + std::to_string(n) + " orbitals exceeds LAPACK's range");
 }
