@@ -4,11 +4,11 @@
 // The classes and functions are listed in one table each; a new class or function is
 // one line in its table, at its place in the registration order.
 
-#include "calculate_function.hpp"
-#include "calculation_result.hpp"
-#include "function_table.hpp"
-#include "internal_error_type.hpp"
-#include "python_ref.hpp"
+#include "functions/calculate_function.hpp"
+#include "results/calculation_result.hpp"
+#include "toolkit/function_table.hpp"
+#include "toolkit/internal_error_type.hpp"
+#include "toolkit/python_ref.hpp"
 
 #include <array>
 

@@ -6,8 +6,8 @@
 // Engine failures that ordinary input can cause arrive as Result<T> errors and are raised
 // as ValueError with the engine's message unchanged.
 
-#include "internal_error_type.hpp"
-#include "python_ref.hpp"
+#include "toolkit/internal_error_type.hpp"
+#include "toolkit/python_ref.hpp"
 #include "types/internal_error.hpp"
 #include "types/result.hpp"
 

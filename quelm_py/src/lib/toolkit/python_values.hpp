@@ -3,7 +3,7 @@
 // (nested) lists of floats. Each returns a new reference, or null with an error set;
 // lists are built fresh on every call.
 
-#include "python_ref.hpp"
+#include "toolkit/python_ref.hpp"
 #include "types/molecular_batch.hpp"
 
 #include <cstddef>

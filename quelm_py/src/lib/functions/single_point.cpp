@@ -6,16 +6,16 @@
 // the eV quantities after division by kcal_mol_per_ev. The binding energy is left
 // without them: it compares the SCF energy with the isolated atoms of the same model.
 
-#include "single_point.hpp"
+#include "functions/single_point.hpp"
 
 #include "corrections/h_bonds4.hpp"
 #include "gradients/nuclear_gradients.hpp"
-#include "molecule_validation.hpp"
 #include "properties/dipole.hpp"
 #include "properties/heat.hpp"
 #include "properties/mulliken.hpp"
 #include "scf/scf_loop.hpp"
 #include "scf/scf_workspace.hpp"
+#include "toolkit/molecule_validation.hpp"
 #include "types/physical_constants.hpp"
 
 #include <string_view>

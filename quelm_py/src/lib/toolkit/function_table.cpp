@@ -1,9 +1,9 @@
 // Argument binding with the wording of Python functions written in Python, so that a
 // caller sees the messages they already know ("missing 1 required positional argument").
 
-#include "function_table.hpp"
+#include "toolkit/function_table.hpp"
 
-#include "guarded_call.hpp"
+#include "toolkit/guarded_call.hpp"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #pragma once
 // CalculationResult: the Python result class of a single point.
 
-#include "python_ref.hpp"
-#include "single_point.hpp"
+#include "functions/single_point.hpp"
+#include "toolkit/python_ref.hpp"
 
 namespace quelm {
 

@@ -1,8 +1,8 @@
 // ValueError from an engine message.
 
-#include "guarded_call.hpp"
+#include "toolkit/guarded_call.hpp"
 
-#include "converters.hpp"
+#include "toolkit/converters.hpp"
 
 namespace quelm {
 

@@ -1,6 +1,6 @@
 // Validation of a molecule against a semi-empirical model.
 
-#include "molecule_validation.hpp"
+#include "toolkit/molecule_validation.hpp"
 
 #include <cmath>
 #include <string>

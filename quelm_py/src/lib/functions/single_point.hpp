@@ -5,8 +5,8 @@
 // charges and dipole, and the Mulliken analysis. Plain C++: the Python layer converts
 // the arguments in and the record out.
 
-#include "choice_name.hpp"
 #include "corrections/dispersion.hpp"
+#include "toolkit/choice_name.hpp"
 #include "types/molecular_batch.hpp"
 #include "types/result.hpp"
 

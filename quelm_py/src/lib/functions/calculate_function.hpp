@@ -1,7 +1,7 @@
 #pragma once
 // The module function `calculate`: one single point returning a CalculationResult.
 
-#include "function_table.hpp"
+#include "toolkit/function_table.hpp"
 
 namespace quelm {
 

@@ -1,7 +1,7 @@
 // std::to_chars gives exact decimal rounding and shortest round-trip output without
 // depending on the C locale (printf would print a decimal comma in some locales).
 
-#include "text_format.hpp"
+#include "toolkit/text_format.hpp"
 
 #include <charconv>
 #include <cmath>

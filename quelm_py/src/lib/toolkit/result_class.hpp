@@ -10,8 +10,8 @@
 //   ResultClass<MyRecord>::create({"quelm_py.MyPyResult", "Doc.", properties, ...});
 //   return ResultClass<MyRecord>::wrap(std::move(record));
 
-#include "guarded_call.hpp"
-#include "python_ref.hpp"
+#include "toolkit/guarded_call.hpp"
+#include "toolkit/python_ref.hpp"
 
 #include <span>
 #include <string>

@@ -4,8 +4,8 @@
 // method, parameters for every element, and an even (closed-shell) electron count.
 // Each failure is the exact ValueError message the caller sees.
 
-#include "choice_name.hpp"
 #include "parameters/parameter_model.hpp"
+#include "toolkit/choice_name.hpp"
 #include "types/result.hpp"
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 // BaseException, not Exception, so that an ordinary `except Exception` in user code does
 // not swallow what is a bug in the engine, yet the interpreter keeps running.
 
-#include "python_ref.hpp"
+#include "toolkit/python_ref.hpp"
 
 namespace quelm {
 

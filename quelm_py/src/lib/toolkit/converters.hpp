@@ -5,8 +5,8 @@
 // outside the target range. The argument parser prefixes a TypeError with the argument
 // name; the others pass through unchanged.
 
-#include "choice_name.hpp"
-#include "python_ref.hpp"
+#include "toolkit/choice_name.hpp"
+#include "toolkit/python_ref.hpp"
 #include "types/molecular_batch.hpp"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The internal-error exception type and the helper that raises it.
 
-#include "internal_error_type.hpp"
+#include "toolkit/internal_error_type.hpp"
 
 #include <cstring>
 

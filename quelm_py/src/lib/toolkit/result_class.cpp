@@ -1,6 +1,6 @@
 // Record-independent parts of the result classes.
 
-#include "result_class.hpp"
+#include "toolkit/result_class.hpp"
 
 namespace quelm::result_class_detail {
 

@@ -1,10 +1,10 @@
 // The CalculationResult property table, its __repr__ and to_dict.
 
-#include "calculation_result.hpp"
+#include "results/calculation_result.hpp"
 
-#include "python_values.hpp"
-#include "result_class.hpp"
-#include "text_format.hpp"
+#include "toolkit/python_values.hpp"
+#include "toolkit/result_class.hpp"
+#include "toolkit/text_format.hpp"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Conversions of engine values into Python objects.
 
-#include "python_values.hpp"
+#include "toolkit/python_values.hpp"
 
 namespace quelm {
 

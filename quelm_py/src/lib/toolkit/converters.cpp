@@ -1,7 +1,7 @@
 // Argument converters on the limited API: sequences are read with PySequence_* so that
 // lists, tuples, NumPy arrays and any other sequence type are accepted alike.
 
-#include "converters.hpp"
+#include "toolkit/converters.hpp"
 
 #include <cstdint>
 #include <string>

@@ -2,12 +2,12 @@
 // call of the single-point pipeline. Every optional argument also accepts None, which
 // selects its default.
 
-#include "calculate_function.hpp"
+#include "functions/calculate_function.hpp"
 
-#include "calculation_result.hpp"
-#include "converters.hpp"
-#include "guarded_call.hpp"
-#include "single_point.hpp"
+#include "functions/single_point.hpp"
+#include "results/calculation_result.hpp"
+#include "toolkit/converters.hpp"
+#include "toolkit/guarded_call.hpp"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 // which converts each argument through BoundArguments (so a TypeError names the
 // argument) and runs the engine through the guarded call.
 
-#include "python_ref.hpp"
+#include "toolkit/python_ref.hpp"
 
 #include <array>
 #include <cstddef>
