@@ -101,6 +101,14 @@ double mixing_weight(double damping, std::size_t iteration) {
     return std::fabs(damping - 0.5) < 1e-4 ? 0.3 : damping;
 }
 
+// A closed-shell density of this basis has trace 2·n_occupied (ZDO: no overlap metric).
+bool holds_density_for(const AlignedMatrix& density, std::size_t n_occupied) {
+    double trace = 0.0;
+    for (std::size_t i = 0; i < density.rows(); ++i)
+        trace += density(i, i);
+    return std::isfinite(trace) && std::fabs(trace - 2.0 * static_cast<double>(n_occupied)) < 1e-6;
+}
+
 struct LadderRung {
     std::size_t iteration_factor;
     double level_shift_ev;
@@ -115,8 +123,10 @@ ScfResult run_retry_ladder(const MolecularBatch& batch, const ParameterModel& mo
     ScfResult result;
     bool first = true;
     for (const LadderRung& rung : retry_ladder) {
-        if (!first)
+        if (!first) {
             workspace.restart();
+            options.start_from_workspace_density = false;
+        }
         first = false;
         options.max_iter = base_iterations * rung.iteration_factor;
         options.level_shift_ev = rung.level_shift_ev;
@@ -182,8 +192,12 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
         diagonalize_symmetric_with_work(workspace.hcore, workspace.eigen_work,
                                         workspace.eigenvalues, workspace.eigenvectors);
     }
-    // The neutral-atom density is the first density: it biases no configuration.
-    build_neutral_atom_density(batch, model, workspace.density);
+    // The neutral-atom density is the first density: it biases no configuration. A converged
+    // density of a nearby geometry is a better one, when the caller holds it.
+    if (!(options.start_from_workspace_density &&
+          holds_density_for(workspace.density, n_occupied))) {
+        build_neutral_atom_density(batch, model, workspace.density);
+    }
     workspace.diis.reset();
 
     ScfResult result;
@@ -241,13 +255,12 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     return result;
 }
 
-ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(const MolecularBatch& batch,
-                                                   const ParameterModel& model,
-                                                   ScfWorkspace& workspace, std::size_t max_iter,
-                                                   double energy_tol_ev, double density_tol,
-                                                   bool use_nddo,
-                                                   const std::optional<CosmoSettings>& cosmo) {
+ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(
+    const MolecularBatch& batch, const ParameterModel& model, ScfWorkspace& workspace,
+    std::size_t max_iter, double energy_tol_ev, double density_tol, bool use_nddo,
+    const std::optional<CosmoSettings>& cosmo, bool start_from_workspace_density) {
     ScfOptions options;
+    options.start_from_workspace_density = start_from_workspace_density;
     options.cosmo = cosmo;
     options.max_iter = max_iter;
     options.energy_tol_ev = energy_tol_ev;
@@ -259,8 +272,10 @@ ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(const MolecularBatch& batch,
 ScfResult run_rhf_scf_adaptive_with_field(const MolecularBatch& batch, const ParameterModel& model,
                                           ScfWorkspace& workspace, std::size_t max_iter,
                                           double energy_tol_ev, double density_tol, bool use_nddo,
-                                          const std::array<double, 3>& field) {
+                                          const std::array<double, 3>& field,
+                                          bool start_from_workspace_density) {
     ScfOptions options;
+    options.start_from_workspace_density = start_from_workspace_density;
     options.electric_field = field;
     options.max_iter = max_iter;
     options.energy_tol_ev = energy_tol_ev;

@@ -30,6 +30,10 @@ struct ScfOptions {
     double level_shift_ev = 0.0;
     double damping = 0.5;
     bool use_nddo = true;
+    // Start from the density the workspace holds (a converged density of this molecule at a
+    // nearby geometry, as geometry drivers have) instead of the neutral-atom guess. A held
+    // density whose trace is not the electron count is ignored: the run starts cold.
+    bool start_from_workspace_density = false;
 };
 
 struct ScfResult {
@@ -52,17 +56,18 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
                                    ScfWorkspace& workspace, const ScfOptions& options);
 
 // Four-rung retry ladder (growing iterations, level shift and damping) for geometry drivers.
-ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(const MolecularBatch& batch,
-                                                   const ParameterModel& model,
-                                                   ScfWorkspace& workspace, std::size_t max_iter,
-                                                   double energy_tol_ev, double density_tol,
-                                                   bool use_nddo,
-                                                   const std::optional<CosmoSettings>& cosmo);
+// With `start_from_workspace_density` the first rung starts from the density the workspace
+// holds; the later rungs always start cold.
+ScfResult run_rhf_scf_adaptive_with_nddo_and_cosmo(
+    const MolecularBatch& batch, const ParameterModel& model, ScfWorkspace& workspace,
+    std::size_t max_iter, double energy_tol_ev, double density_tol, bool use_nddo,
+    const std::optional<CosmoSettings>& cosmo, bool start_from_workspace_density = false);
 
 // The same ladder with a uniform electric field (V/Å).
 ScfResult run_rhf_scf_adaptive_with_field(const MolecularBatch& batch, const ParameterModel& model,
                                           ScfWorkspace& workspace, std::size_t max_iter,
                                           double energy_tol_ev, double density_tol, bool use_nddo,
-                                          const std::array<double, 3>& field);
+                                          const std::array<double, 3>& field,
+                                          bool start_from_workspace_density = false);
 
 } // namespace quelm

@@ -215,5 +215,40 @@ TEST(ScfLoop, RejectsWorkspacesOfAnotherSizeAndMoleculesWithoutElectrons) {
     }
 }
 
+// A driver restarts each SCF from the converged density of the previous geometry: the
+// restarted run reaches the cold run's energy in fewer iterations, and a workspace that
+// holds no density (a fresh one, or one emptied by a ladder restart) starts cold.
+TEST(ScfLoop, StartsFromTheHeldDensityOnlyWhenItIsOne) {
+    const MolecularBatch batch = fixtures::make_batch(fixtures::water_dimer(2.9), pm6_model());
+    MolecularBatch displaced = batch;
+    displaced.coords_x[4] += 0.01;
+
+    ScfWorkspace cold_workspace = ScfWorkspace::allocate(batch.n_orbitals);
+    const ScfResult cold = run_rhf_scf_with_options(displaced, pm6_model(), cold_workspace, {});
+
+    ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
+    ScfOptions warm_options;
+    warm_options.start_from_workspace_density = true;
+    const ScfResult fresh = run_rhf_scf_with_options(batch, pm6_model(), workspace, warm_options);
+    ASSERT_TRUE(fresh.converged);
+    ScfWorkspace fresh_cold = ScfWorkspace::allocate(batch.n_orbitals);
+    EXPECT_EQ(fresh.iterations,
+              run_rhf_scf_with_options(batch, pm6_model(), fresh_cold, {}).iterations);
+
+    const ScfResult warm =
+        run_rhf_scf_with_options(displaced, pm6_model(), workspace, warm_options);
+    ASSERT_TRUE(cold.converged);
+    ASSERT_TRUE(warm.converged);
+    EXPECT_NEAR(warm.total_energy_ev, cold.total_energy_ev, 1e-6);
+    EXPECT_LT(warm.iterations, cold.iterations);
+
+    ScfWorkspace ladder_workspace = ScfWorkspace::allocate(batch.n_orbitals);
+    run_rhf_scf_with_options(batch, pm6_model(), ladder_workspace, {});
+    const ScfResult ladder = run_rhf_scf_adaptive_with_nddo_and_cosmo(
+        displaced, pm6_model(), ladder_workspace, 60, 1e-7, 1e-6, true, std::nullopt, true);
+    EXPECT_NEAR(ladder.total_energy_ev, cold.total_energy_ev, 1e-6);
+    EXPECT_LT(ladder.iterations, cold.iterations);
+}
+
 } // namespace
 } // namespace quelm
