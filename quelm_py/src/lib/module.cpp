@@ -5,7 +5,9 @@
 // one line in its table, at its place in the registration order.
 
 #include "functions/calculate_function.hpp"
+#include "functions/drc_function.hpp"
 #include "results/calculation_result.hpp"
+#include "results/drc_result.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -26,11 +28,14 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"DrcFramePy", create_drc_frame_class},
+    {"DrcPyResult", create_drc_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),
+    method_def<drc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -155,17 +155,33 @@ bool convert_count(PyObject* object, std::size_t& value) {
     return true;
 }
 
+namespace {
+
+// str.upper or str.lower itself applied to `object`, so that a str subclass cannot change
+// the case mapping; a new reference or null.
+PyObject* change_case(PyObject* object, const char* method) {
+    PyRef mapping(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), method));
+    if (!mapping)
+        return nullptr;
+    return PyObject_CallFunctionObjArgs(mapping.get(), object, nullptr);
+}
+
+} // namespace
+
 bool convert_choice_name(PyObject* object, ChoiceName& name) {
     if (!PyUnicode_Check(object))
         return fail_conversion(object, "str");
-    // str.upper itself, so that a str subclass cannot change the case mapping.
-    PyRef upper(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "upper"));
-    if (!upper)
-        return false;
-    PyRef upper_case(PyObject_CallFunctionObjArgs(upper.get(), object, nullptr));
+    PyRef upper_case(change_case(object, "upper"));
     if (!upper_case)
         return false;
     return to_utf8(object, name.as_written) && to_utf8(upper_case.get(), name.upper_case);
+}
+
+bool convert_lower_case_name(PyObject* object, std::string& lower_case) {
+    if (!PyUnicode_Check(object))
+        return fail_conversion(object, "str");
+    PyRef lowered(change_case(object, "lower"));
+    return lowered && to_utf8(lowered.get(), lower_case);
 }
 
 PyObject* to_python_str(std::string_view utf8) {

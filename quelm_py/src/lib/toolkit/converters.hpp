@@ -35,6 +35,9 @@ bool convert_count(PyObject* object, std::size_t& value);
 // A str: its text and its Unicode upper-case form (str.upper), both UTF-8.
 bool convert_choice_name(PyObject* object, ChoiceName& name);
 
+// A str in its Unicode lower-case form (str.lower), UTF-8.
+bool convert_lower_case_name(PyObject* object, std::string& lower_case);
+
 // A new Python str from UTF-8 text (lone surrogates, carried through from the caller's
 // own strings, are restored), or null with an error set.
 PyObject* to_python_str(std::string_view utf8);

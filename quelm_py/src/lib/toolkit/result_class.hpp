@@ -15,6 +15,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,8 @@ template <typename Record> struct ResultClassSpec {
     std::span<const Property<Record>> properties;
     const char* to_dict_doc;            // null: the class has no to_dict
     std::string (*repr)(const Record&); // null: the default object repr
+    // Keys of to_dict in their order; empty: every property in table order.
+    std::span<const char* const> to_dict_keys = {};
 };
 
 // Shared, record-independent parts of the class machinery.
@@ -43,6 +46,10 @@ PyObject* refuse_construction(PyTypeObject* type, PyObject* args, PyObject* kwar
 
 // Frees the object memory and drops the instance's reference to its heap type.
 void free_instance(PyObject* self);
+
+// A property value as to_dict stores it: nested result objects (alone or in a list) become
+// their own to_dict; anything else is kept. A new reference, or null with an error set.
+PyObject* plain_value(PyObject* value);
 
 // PyType_FromSpec with the given slots; qualified_name must be a string literal, and the
 // tables the slots point at must live as long as the type.
@@ -58,6 +65,21 @@ template <typename Record> class ResultClass {
 
     // A new instance holding `record`, or null with an error set.
     static PyObject* wrap(Record record);
+
+    // A new list of instances holding copies of `records`, or null with an error set.
+    static PyObject* wrap_list(std::span<const Record> records) {
+        PyRef list(PyList_New(static_cast<Py_ssize_t>(records.size())));
+        if (!list)
+            return nullptr;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            PyObject* item = wrap(records[i]);
+            // PyList_SetItem steals the item.
+            if (item == nullptr ||
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item) != 0)
+                return nullptr;
+        }
+        return list.release();
+    }
 
   private:
     struct Instance {
@@ -83,14 +105,35 @@ template <typename Record> class ResultClass {
             PyRef dict(PyDict_New());
             if (!dict)
                 return nullptr;
-            for (const Property<Record>& property : spec_->properties) {
+            const auto add = [&](const Property<Record>& property) {
                 PyRef value(property.get(record_of(self)));
-                if (!value || PyDict_SetItemString(dict.get(), property.name, value.get()) != 0) {
-                    return nullptr;
+                PyRef plain(value ? result_class_detail::plain_value(value.get()) : nullptr);
+                return plain && PyDict_SetItemString(dict.get(), property.name, plain.get()) == 0;
+            };
+            if (spec_->to_dict_keys.empty()) {
+                for (const Property<Record>& property : spec_->properties) {
+                    if (!add(property))
+                        return nullptr;
                 }
+                return dict.release();
+            }
+            for (const char* key : spec_->to_dict_keys) {
+                const Property<Record>* property = find_property(key);
+                if (property == nullptr)
+                    throw InternalError(std::string("to_dict key without a property: ") + key);
+                if (!add(*property))
+                    return nullptr;
             }
             return dict.release();
         });
+    }
+
+    static const Property<Record>* find_property(std::string_view name) {
+        for (const Property<Record>& property : spec_->properties) {
+            if (name == property.name)
+                return &property;
+        }
+        return nullptr;
     }
 
     static PyObject* repr(PyObject* self) {

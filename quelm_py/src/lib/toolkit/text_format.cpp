@@ -29,6 +29,19 @@ std::string format_fixed(double value, int decimals) {
     return text;
 }
 
+std::string format_scientific(double value, int decimals) {
+    if (!std::isfinite(value))
+        return non_finite_text(value);
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::scientific, decimals);
+    std::string text(buffer, end.ptr);
+    // to_chars writes e-03 / e+00; the exponent is shown as a plain integer.
+    const std::size_t e = text.find('e');
+    const int exponent = std::stoi(text.substr(e + 1));
+    return text.substr(0, e + 1) + std::to_string(exponent);
+}
+
 const char* format_bool(bool value) {
     return value ? "true" : "false";
 }
