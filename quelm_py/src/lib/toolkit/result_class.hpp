@@ -33,6 +33,9 @@ template <typename Record> struct ResultClassSpec {
     std::span<const Property<Record>> properties;
     const char* to_dict_doc;            // null: the class has no to_dict
     std::string (*repr)(const Record&); // null: the default object repr
+    // The to_dict dictionary when it is not {property: value} in property order (other keys
+    // or order, nested results as their own dictionaries); null: the property table.
+    PyObject* (*to_dict)(const Record&) = nullptr;
 };
 
 // Shared, record-independent parts of the class machinery.
@@ -59,6 +62,22 @@ template <typename Record> class ResultClass {
     // A new instance holding `record`, or null with an error set.
     static PyObject* wrap(Record record);
 
+    // The dictionary to_dict returns for `record` (a nested result's entry in its owner's
+    // dictionary), or null with an error set.
+    static PyObject* dict_of(const Record& record) {
+        if (spec_->to_dict != nullptr)
+            return spec_->to_dict(record);
+        PyRef dict(PyDict_New());
+        if (!dict)
+            return nullptr;
+        for (const Property<Record>& property : spec_->properties) {
+            PyRef value(property.get(record));
+            if (!value || PyDict_SetItemString(dict.get(), property.name, value.get()) != 0)
+                return nullptr;
+        }
+        return dict.release();
+    }
+
   private:
     struct Instance {
         PyObject_HEAD Record* record;
@@ -79,18 +98,7 @@ template <typename Record> class ResultClass {
     }
 
     static PyObject* to_dict(PyObject* self, PyObject* /*unused*/) {
-        return guarded_call([&]() -> PyObject* {
-            PyRef dict(PyDict_New());
-            if (!dict)
-                return nullptr;
-            for (const Property<Record>& property : spec_->properties) {
-                PyRef value(property.get(record_of(self)));
-                if (!value || PyDict_SetItemString(dict.get(), property.name, value.get()) != 0) {
-                    return nullptr;
-                }
-            }
-            return dict.release();
-        });
+        return guarded_call([&] { return dict_of(record_of(self)); });
     }
 
     static PyObject* repr(PyObject* self) {
