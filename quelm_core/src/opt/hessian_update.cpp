@@ -38,8 +38,7 @@ struct RankTerms {
 void apply(AlignedMatrix& hessian, const RankTerms& t) {
     const std::size_t n = hessian.rows();
     for (std::size_t i = 0; i < n; ++i) {
-        double* row = hessian.row(i);
-        for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t j = i; j < n; ++j) {
             double delta = 0.0;
             if (t.u != nullptr)
                 delta += t.a * (t.u[i] * t.v[j] + t.v[i] * t.u[j]);
@@ -47,7 +46,10 @@ void apply(AlignedMatrix& hessian, const RankTerms& t) {
                 delta += t.b * t.w[i] * t.w[j];
             if (t.z != nullptr)
                 delta += t.c * t.z[i] * t.z[j];
-            row[j] += delta;
+            // One value for both triangles: a symmetric matrix stays exactly symmetric.
+            hessian(i, j) += delta;
+            if (j != i)
+                hessian(j, i) += delta;
         }
     }
 }
