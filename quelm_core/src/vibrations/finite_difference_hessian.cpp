@@ -11,6 +11,7 @@
 #include "vibrations/finite_difference_hessian.hpp"
 
 #include "gradients/nuclear_gradients.hpp"
+#include "scf/dense_kernel_threshold.hpp"
 #include "scf/scf_workspace.hpp"
 #include "types/internal_error.hpp"
 #include "types/physical_constants.hpp"
@@ -88,10 +89,13 @@ struct SharedWork {
     std::atomic<bool> failed{false};
     std::exception_ptr error;
     std::atomic_flag error_taken; // clear on construction (C++20)
+    // The caller's switch-over to LAPACK/BLAS, so workers diagonalise as the caller would.
+    std::size_t dense_kernel_threshold_in_effect = dense_kernel_threshold();
 };
 
 void run_worker(SharedWork& work) {
     try {
+        const ScopedDenseKernelThreshold threshold(work.dense_kernel_threshold_in_effect);
         MolecularBatch batch = work.batch;
         ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
         std::vector<std::array<double, 3>> gradient(batch.n_atoms);
