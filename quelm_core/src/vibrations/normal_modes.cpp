@@ -32,8 +32,11 @@ double signed_frequency(double eigenvalue) {
 }
 
 // Translations and rotations of the molecule in mass-weighted space, orthonormalised by
-// modified Gram–Schmidt; a vector that depends on the earlier ones (the rotation about the
-// axis of a linear molecule) is dropped.
+// modified Gram–Schmidt; a vector that depends on the earlier ones is dropped. The rotations
+// of a non-linear molecule are those about x, y and z. A linear molecule has two: about two
+// axes perpendicular to it. (A molecule straight only to within the linearity tolerance, as
+// optimisers leave it, still has a tiny rotation about its own axis; built from the lab axes,
+// that vector would pass the cut-off as some mixture of bends and be projected out with them.)
 std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
                                                     std::span<const double> masses) {
     const std::size_t n_atoms = batch.n_atoms;
@@ -48,22 +51,55 @@ std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
     for (double& c : centre)
         c /= total;
 
-    std::vector<std::vector<double>> accepted;
-    for (std::size_t kind = 0; kind < 6; ++kind) {
+    std::vector<Coordinate> rotation_axes = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+    if (is_linear_molecule(batch)) {
+        const Coordinate r0 = batch.position(0), r1 = batch.position(1);
+        Coordinate d{r1[0] - r0[0], r1[1] - r0[1], r1[2] - r0[2]};
+        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        if (length > 0.0) {
+            for (double& x : d)
+                x /= length;
+            // Start from the lab axis least parallel to the molecule.
+            const std::size_t k = std::fabs(d[0]) < std::fabs(d[1])
+                                      ? (std::fabs(d[0]) < std::fabs(d[2]) ? 0 : 2)
+                                      : (std::fabs(d[1]) < std::fabs(d[2]) ? 1 : 2);
+            Coordinate a1{};
+            a1[k] = 1.0;
+            const double along = a1[0] * d[0] + a1[1] * d[1] + a1[2] * d[2];
+            for (std::size_t i = 0; i < 3; ++i)
+                a1[i] -= along * d[i];
+            const double a1_length = std::sqrt(a1[0] * a1[0] + a1[1] * a1[1] + a1[2] * a1[2]);
+            for (double& x : a1)
+                x /= a1_length;
+            const Coordinate a2{d[1] * a1[2] - d[2] * a1[1], d[2] * a1[0] - d[0] * a1[2],
+                                d[0] * a1[1] - d[1] * a1[0]};
+            rotation_axes = {a1, a2};
+        }
+    }
+
+    std::vector<std::vector<double>> candidates;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        std::vector<double> v(3 * n_atoms, 0.0);
+        for (std::size_t a = 0; a < n_atoms; ++a)
+            v[3 * a + axis] = std::sqrt(masses[a]);
+        candidates.push_back(std::move(v));
+    }
+    for (const Coordinate& w : rotation_axes) {
+        // Rotation about w: each atom moves by w × (r − R).
         std::vector<double> v(3 * n_atoms, 0.0);
         for (std::size_t a = 0; a < n_atoms; ++a) {
             const Coordinate r = batch.position(a);
             const double x = r[0] - centre[0], y = r[1] - centre[1], z = r[2] - centre[2];
-            const std::array<std::array<double, 3>, 6> rows = {{{1.0, 0.0, 0.0},
-                                                                {0.0, 1.0, 0.0},
-                                                                {0.0, 0.0, 1.0},
-                                                                {0.0, -z, y},
-                                                                {z, 0.0, -x},
-                                                                {-y, x, 0.0}}};
             const double root_mass = std::sqrt(masses[a]);
-            for (std::size_t k = 0; k < 3; ++k)
-                v[3 * a + k] = root_mass * rows[kind][k];
+            v[3 * a + 0] = root_mass * (w[1] * z - w[2] * y);
+            v[3 * a + 1] = root_mass * (w[2] * x - w[0] * z);
+            v[3 * a + 2] = root_mass * (w[0] * y - w[1] * x);
         }
+        candidates.push_back(std::move(v));
+    }
+
+    std::vector<std::vector<double>> accepted;
+    for (std::vector<double>& v : candidates) {
         for (const std::vector<double>& u : accepted) {
             const double overlap = std::inner_product(u.begin(), u.end(), v.begin(), 0.0);
             for (std::size_t i = 0; i < v.size(); ++i)

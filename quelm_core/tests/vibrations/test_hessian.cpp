@@ -158,6 +158,16 @@ TEST(Hessian, ThreadCountAndWarmStartsDoNotChangeTheResult) {
     }
 }
 
+// HCN bent by 1e-5 Å, as optimisers leave linear molecules: linear for the rigid-mode count,
+// and its two bends survive the projection instead of one being taken for a rotation.
+TEST(Hessian, NearlyLinearMoleculeKeepsBothBends) {
+    const fixtures::Molecule hcn = {{1, 6, 7}, {{{-1.07, 0.0, 0.0}, {0.0, 1e-5, 0.0}, {1.16, 0.0, 0.0}}}};
+    const HessianResult result = analyse(hcn, pm6_model(), nddo_options());
+    ASSERT_EQ(result.vibrational_frequencies.size(), 4u);
+    EXPECT_GT(std::fabs(result.vibrational_frequencies[0]), 100.0);
+    EXPECT_NEAR(result.vibrational_frequencies[0], result.vibrational_frequencies[1], 1.0);
+}
+
 TEST(Hessian, SingleAtomHasOnlyRigidModes) {
     const HessianResult result =
         analyse({{6}, {{{0.0, 0.0, 0.0}}}}, pm6_model(), nddo_options());
