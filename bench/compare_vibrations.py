@@ -36,10 +36,8 @@ import tempfile
 import time
 from pathlib import Path
 
-BENCH = Path(__file__).resolve().parent
-DATA = BENCH / "data"
+from compare_gfn2 import DATA, read_xyz
 TIMED = ["alkane_c3", "alkane_c10", "peptide_ala3", "alkane_c20"]
-SYMBOLS = {"H": 1, "C": 6, "N": 7, "O": 8}
 REFERENCE_SMILES = {
     "water": "O",
     "ammonia": "N",
@@ -54,17 +52,6 @@ BOHR_ANGSTROM = 0.529177210903
 KCAL_MOL_PER_HARTREE = 27.211386245988 * 23.06054783061903
 WAVENUMBER = 108.59135859237747  # cm⁻¹ per sqrt(kcal/(mol·Å²·amu))
 MASSES = {1: 1.0079, 6: 12.011, 7: 14.0067, 8: 15.9994}
-
-
-def read_xyz(path: Path) -> tuple[list[int], list[list[float]]]:
-    lines = path.read_text().splitlines()
-    count = int(lines[0])
-    numbers, coordinates = [], []
-    for line in lines[2 : 2 + count]:
-        symbol, x, y, z = line.split()[:4]
-        numbers.append(SYMBOLS[symbol])
-        coordinates.append([float(x), float(y), float(z)])
-    return numbers, coordinates
 
 
 def sparrow_hessian(numbers, coordinates):

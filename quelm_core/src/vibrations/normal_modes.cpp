@@ -40,16 +40,7 @@ double signed_frequency(double eigenvalue) {
 std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
                                                     std::span<const double> masses) {
     const std::size_t n_atoms = batch.n_atoms;
-    double total = 0.0;
-    Coordinate centre{};
-    for (std::size_t a = 0; a < n_atoms; ++a) {
-        total += masses[a];
-        const Coordinate r = batch.position(a);
-        for (std::size_t k = 0; k < 3; ++k)
-            centre[k] += masses[a] * r[k];
-    }
-    for (double& c : centre)
-        c /= total;
+    const Coordinate centre = centre_of_mass(batch, masses);
 
     std::vector<Coordinate> rotation_axes = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
     if (is_linear_molecule(batch)) {
@@ -145,6 +136,20 @@ void project_out(AlignedMatrix& f, const std::vector<std::vector<double>>& vecto
 }
 
 } // namespace
+
+Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu) {
+    double total = 0.0;
+    Coordinate centre{};
+    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
+        total += masses_amu[a];
+        const Coordinate r = batch.position(a);
+        for (std::size_t k = 0; k < 3; ++k)
+            centre[k] += masses_amu[a] * r[k];
+    }
+    for (double& c : centre)
+        c /= total;
+    return centre;
+}
 
 bool is_linear_molecule(const MolecularBatch& batch) {
     if (batch.n_atoms < 3)

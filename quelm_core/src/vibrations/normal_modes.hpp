@@ -32,6 +32,9 @@ struct NormalModeAnalysis {
     AlignedMatrix mass_weighted_hessian;               // kcal/(mol·Å²·amu), before projection
 };
 
+// Centre of mass (Å) with the given masses (amu, one per atom).
+Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu);
+
 // Fewer than three atoms, or every atom within 1e-4 Å² (|d × (rᵢ − r₀)|) of the line
 // through atoms 0 and 1 (atoms 0 and 1 closer than 1e-6 Å also count as linear).
 bool is_linear_molecule(const MolecularBatch& batch);

@@ -44,16 +44,7 @@ RigidRotor rotational_terms(const MolecularBatch& batch, std::span<const double>
     RigidRotor rotor;
     if (batch.n_atoms <= 1)
         return rotor;
-    double total = 0.0;
-    Coordinate centre{};
-    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
-        total += masses[a];
-        const Coordinate r = batch.position(a);
-        for (std::size_t k = 0; k < 3; ++k)
-            centre[k] += masses[a] * r[k];
-    }
-    for (double& c : centre)
-        c /= total;
+    const Coordinate centre = centre_of_mass(batch, masses);
     AlignedMatrix inertia(3, 3);
     double sum_r2 = 0.0;
     for (std::size_t a = 0; a < batch.n_atoms; ++a) {

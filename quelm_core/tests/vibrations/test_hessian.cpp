@@ -178,13 +178,27 @@ TEST(Hessian, SingleAtomHasOnlyRigidModes) {
     EXPECT_EQ(result.thermodynamics.entropy_rot_cal_k_mol, 0.0);
 }
 
-TEST(Hessian, RefusesAbsentMassesAndNonPositiveTemperatureAfterTheWork) {
+TEST(Hessian, RefusesAbsentMassesUnconvergedScfsAndNonPositiveTemperature) {
     const std::vector<std::uint8_t> curium = {6, 96};
     const Result<std::vector<double>> masses = resolve_vibrational_masses(curium, std::nullopt);
     ASSERT_FALSE(masses.ok());
     EXPECT_EQ(masses.error(),
               "No standard atomic mass for element Z=96: pass custom_masses with one mass per atom");
     EXPECT_TRUE(resolve_vibrational_masses(curium, std::vector<double>{12.0, 247.0}).ok());
+
+    // An SCF that cannot converge (one iteration per attempt, even on the retry ladder)
+    // stops the call instead of leaving a wrong column in the Hessian.
+    MolecularBatch batch = fixtures::make_batch(water_minimum(), pm6_model());
+    ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
+    ScfOptions one_iteration = tight_scf(true);
+    one_iteration.max_iter = 1;
+    try {
+        compute_hessian_and_frequencies(batch, pm6_model(), workspace, one_iteration,
+                                        nddo_options());
+        FAIL() << "no error";
+    } catch (const InternalError& error) {
+        EXPECT_STREQ(error.what(), "Base SCF must converge before computing Hessian");
+    }
 
     HessianOptions frozen = nddo_options();
     frozen.temperature_k = 0.0;
