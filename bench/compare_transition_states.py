@@ -58,8 +58,10 @@ def energy(numbers, coordinates, use_nddo):
 
 
 def main() -> None:
-    print("| saddle | surface | Quelm E (eV) | Sella E (eV) | ΔE (kcal/mol) | imaginary Quelm / "
-          "Sella | Quelm converged, cycles, s | Sella gradients, s |")
+    print(
+        "| saddle | surface | Quelm E (eV) | Sella E (eV) | ΔE (kcal/mol) | imaginary Quelm / "
+        "Sella | Quelm converged, cycles, s | Sella gradients, s |"
+    )
     print("|---|---|---|---|---|---|---|---|")
     worst = 0.0
     for name, (numbers, start) in (("HCN ⇌ HNC", HCN_BRIDGE), ("ethane torsion", ethane(5.0))):
@@ -79,12 +81,16 @@ def main() -> None:
             e_ours = energy(numbers, ours.coordinates, use_nddo)
             e_sella = energy(numbers, sella_geometry, use_nddo)
             delta = (e_ours - e_sella) * KCAL_MOL_PER_EV
+            imaginary_ours = imaginary_count(numbers, ours.coordinates, use_nddo)
             worst = max(worst, abs(delta))
-            print(f"| {name} | {'NDDO' if use_nddo else 'simplified'} | {e_ours:.6f} | "
-                  f"{e_sella:.6f} | {delta:+.4f} | {imaginary_count(numbers, ours.coordinates, use_nddo)}"
-                  f" / {imaginary_count(numbers, sella_geometry, use_nddo)} | "
-                  f"{ours.converged}, {ours.cycles}, {our_seconds:.2f} | "
-                  f"{CountingCalculator.evaluations}, {sella_seconds:.2f} |", flush=True)
+            print(
+                f"| {name} | {'NDDO' if use_nddo else 'simplified'} | {e_ours:.6f} | "
+                f"{e_sella:.6f} | {delta:+.4f} | {imaginary_ours}"
+                f" / {imaginary_count(numbers, sella_geometry, use_nddo)} | "
+                f"{ours.converged}, {ours.cycles}, {our_seconds:.2f} | "
+                f"{CountingCalculator.evaluations}, {sella_seconds:.2f} |",
+                flush=True,
+            )
     print(f"\nLargest |ΔE|: {worst:.4f} kcal/mol (target 0.05)")
 
 

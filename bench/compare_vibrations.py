@@ -37,6 +37,7 @@ import time
 from pathlib import Path
 
 from compare_gfn2 import DATA, read_xyz
+
 TIMED = ["alkane_c3", "alkane_c10", "peptide_ala3", "alkane_c20"]
 REFERENCE_SMILES = {
     "water": "O",
@@ -63,8 +64,10 @@ def sparrow_hessian(numbers, coordinates):
     manager = su.core.ModuleManager.get_instance()
     calculator = manager.get("calculator", "PM6")
     calculator.log = su.core.Log.silent()
-    elements = [su.ElementType(su.ElementInfo.element_from_symbol(s)) for s in
-                [{1: "H", 6: "C", 7: "N", 8: "O"}[z] for z in numbers]]
+    elements = [
+        su.ElementType(su.ElementInfo.element_from_symbol(s))
+        for s in [{1: "H", 6: "C", 7: "N", 8: "O"}[z] for z in numbers]
+    ]
     positions = np.array(coordinates) / BOHR_ANGSTROM
     calculator.structure = su.AtomCollection(elements, positions)
     calculator.settings["self_consistence_criterion"] = 1e-9
@@ -92,19 +95,32 @@ def run_worker(kind: str, name: str, threads: int) -> float:
     env = dict(os.environ, OMP_NUM_THREADS=str(threads), OPENBLAS_NUM_THREADS=str(threads))
     output = subprocess.run(
         [sys.executable, __file__, "--worker", kind, name],
-        env=env, check=True, capture_output=True, text=True,
+        env=env,
+        check=True,
+        capture_output=True,
+        text=True,
     ).stdout
     return json.loads(output.strip().splitlines()[-1])["seconds"]
 
 
 def run_xtb(name: str, threads: int) -> float:
-    env = dict(os.environ, OMP_NUM_THREADS=f"{threads},1", OMP_STACKSIZE="1G",
-               OPENBLAS_NUM_THREADS=str(threads), MKL_NUM_THREADS=str(threads))
+    env = dict(
+        os.environ,
+        OMP_NUM_THREADS=f"{threads},1",
+        OMP_STACKSIZE="1G",
+        OPENBLAS_NUM_THREADS=str(threads),
+        MKL_NUM_THREADS=str(threads),
+    )
     with tempfile.TemporaryDirectory() as work:
         shutil.copy(DATA / f"{name}.xyz", Path(work) / "mol.xyz")
         start = time.perf_counter()
-        subprocess.run(["xtb", "mol.xyz", "--gfn", "2", "--hess"], cwd=work, env=env,
-                       check=True, capture_output=True)
+        subprocess.run(
+            ["xtb", "mol.xyz", "--gfn", "2", "--hess"],
+            cwd=work,
+            env=env,
+            check=True,
+            capture_output=True,
+        )
         return time.perf_counter() - start
 
 
@@ -169,16 +185,23 @@ def accuracy_rows() -> list[str]:
         atoms.calc = quelm_py.QuelmASECalculator(method="PM6", use_nddo=True)
         BFGS(atoms, logfile=None).run(fmax=1e-4, steps=1000)
         coordinates = atoms.get_positions().tolist()
-        ours = np.array(quelm_py.frequencies(numbers, coordinates, use_nddo=True)
-                        .vibrational_frequencies_cm1)
-        theirs = projected_frequencies(numbers, coordinates, sparrow_hessian(numbers, coordinates)[0])
+        ours = np.array(
+            quelm_py.frequencies(numbers, coordinates, use_nddo=True).vibrational_frequencies_cm1
+        )
+        theirs = projected_frequencies(
+            numbers, coordinates, sparrow_hessian(numbers, coordinates)[0]
+        )
         difference = ours - theirs
         all_differences.extend(difference)
-        rows.append(f"| {name} | {len(numbers)} | {ours.min():.1f} – {ours.max():.1f} | "
-                    f"{np.abs(difference).max():.2f} | {difference.mean():+.2f} | "
-                    f"{difference.std():.2f} |")
+        rows.append(
+            f"| {name} | {len(numbers)} | {ours.min():.1f} – {ours.max():.1f} | "
+            f"{np.abs(difference).max():.2f} | {difference.mean():+.2f} | "
+            f"{difference.std():.2f} |"
+        )
     d = np.array(all_differences)
-    rows.append(f"| all ({len(d)} modes) | | | {np.abs(d).max():.2f} | {d.mean():+.2f} | {d.std():.2f} |")
+    rows.append(
+        f"| all ({len(d)} modes) | | | {np.abs(d).max():.2f} | {d.mean():+.2f} | {d.std():.2f} |"
+    )
     return rows
 
 
@@ -193,8 +216,10 @@ def main() -> None:
         return
 
     print(f"Hessian and frequencies, {args.threads} threads (wall seconds)\n")
-    print("| molecule | atoms | quelm PM6 default (use_nddo=False) | quelm PM6 NDDO | "
-          "xtb --hess GFN2 (process) | Sparrow PM6 Hessian | quelm NDDO / xtb |")
+    print(
+        "| molecule | atoms | quelm PM6 default (use_nddo=False) | quelm PM6 NDDO | "
+        "xtb --hess GFN2 (process) | Sparrow PM6 Hessian | quelm NDDO / xtb |"
+    )
     print("|---|---|---|---|---|---|---|")
     ratios = []
     for name in TIMED:
@@ -206,13 +231,18 @@ def main() -> None:
         ratio = nddo / xtb
         if atoms >= 30:
             ratios.append(ratio)
-        print(f"| {name} | {atoms} | {simplified:.3f} | {nddo:.3f} | {xtb:.2f} | {sparrow:.2f} | "
-              f"{ratio:.3f} |", flush=True)
+        print(
+            f"| {name} | {atoms} | {simplified:.3f} | {nddo:.3f} | {xtb:.2f} | {sparrow:.2f} | "
+            f"{ratio:.3f} |",
+            flush=True,
+        )
     met = bool(ratios) and all(r <= 0.5 for r in ratios)
     print(f"\nTarget (quelm <= 0.5x xtb from 30 atoms on): {'met' if met else 'NOT met'}\n")
 
-    print("PM6 harmonic frequencies at Quelm's PM6 minima: Quelm against Sparrow's Hessian "
-          "(cm⁻¹; Δ = Quelm − Sparrow)\n")
+    print(
+        "PM6 harmonic frequencies at Quelm's PM6 minima: Quelm against Sparrow's Hessian "
+        "(cm⁻¹; Δ = Quelm − Sparrow)\n"
+    )
     print("| molecule | atoms | range | max abs Δ | mean Δ | std Δ |")
     print("|---|---|---|---|---|---|")
     for row in accuracy_rows():

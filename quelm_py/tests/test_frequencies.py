@@ -9,7 +9,10 @@ from conftest import FORMALDEHYDE, H2, WATER
 import quelm_py
 
 # PM6 (NDDO) minimum of water, optimised with ASE's BFGS on this engine's gradients.
-WATER_MINIMUM = ([8, 1, 1], [[0.0, 0.0, 0.100007], [0.0, 0.765551, -0.460554], [0.0, -0.765551, -0.460554]])
+WATER_MINIMUM = (
+    [8, 1, 1],
+    [[0.0, 0.0, 0.100007], [0.0, 0.765551, -0.460554], [0.0, -0.765551, -0.460554]],
+)
 THERMO_KEYS = [
     "temperature_k",
     "pressure_atm",
@@ -28,6 +31,9 @@ THERMO_KEYS = [
     "entropy_total_cal_k_mol",
     "gibbs_correction_kcal_mol",
 ]
+UNSUPPORTED_XYZ = (
+    "Unsupported semi-empirical method: 'XYZ'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"
+)
 OPEN_SHELL = (
     "Open-shell radical detected (1 valence electrons). Closed-shell RHF requires an even "
     "number of valence electrons (requires UHF/ROHF)."
@@ -37,16 +43,35 @@ OPEN_SHELL = (
 @pytest.mark.parametrize(
     "atomic_numbers, coordinates, kwargs, message",
     [
-        ([], [], {"method": "xyz"}, "Unsupported semi-empirical method: 'XYZ'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"),
+        (
+            [],
+            [],
+            {"method": "xyz"},
+            UNSUPPORTED_XYZ,
+        ),
         ([], [], {}, "Molecule must have at least one atom"),
         ([1, 1], [[0, 0, 0]], {}, "Mismatch between atomic_numbers (2) and coordinates (1)"),
-        ([26, 26], [[0, 0, 0], [0, 0, 2]], {"method": "am1"}, "Unsupported element Z=26 for semi-empirical method 'am1'"),
+        (
+            [26, 26],
+            [[0, 0, 0], [0, 0, 2]],
+            {"method": "am1"},
+            "Unsupported element Z=26 for semi-empirical method 'am1'",
+        ),
         ([1], [[0, 0, 0]], {}, OPEN_SHELL),
         (*H2, {"step_size_angstrom": 0.0}, "step_size_angstrom must be positive (got 0)"),
         (*H2, {"step_size_angstrom": -0.01}, "step_size_angstrom must be positive (got -0.01)"),
         (*H2, {"step_size_angstrom": math.nan}, "step_size_angstrom must be positive (got nan)"),
     ],
-    ids=["method-first", "empty", "mismatch", "element", "open-shell", "zero-step", "negative-step", "nan-step"],
+    ids=[
+        "method-first",
+        "empty",
+        "mismatch",
+        "element",
+        "open-shell",
+        "zero-step",
+        "negative-step",
+        "nan-step",
+    ],
 )
 def test_validation_order_and_messages(atomic_numbers, coordinates, kwargs, message):
     with pytest.raises(ValueError) as caught:
@@ -63,7 +88,7 @@ def test_temperature_is_checked_after_the_hessian_as_an_internal_error():
 def test_signature_classes_and_result_layout():
     assert quelm_py.frequencies.__text_signature__ == (
         '(atomic_numbers, coordinates, method="PM6", temperature_k=298.15, pressure_atm=1.0, '
-        'rotational_symmetry_number=1.0, step_size_angstrom=0.005, project_external=True, '
+        "rotational_symmetry_number=1.0, step_size_angstrom=0.005, project_external=True, "
         "use_nddo=False, custom_masses=None)"
     )
     assert quelm_py.frequencies.__doc__.startswith(
@@ -71,7 +96,13 @@ def test_signature_classes_and_result_layout():
         "thermodynamics."
     )
     names = list(vars(quelm_py))
-    order = ["CalculationResult", "TransitionStatePyResult", "NormalModePy", "ThermodynamicsPy", "VibrationalResultPy"]
+    order = [
+        "CalculationResult",
+        "TransitionStatePyResult",
+        "NormalModePy",
+        "ThermodynamicsPy",
+        "VibrationalResultPy",
+    ]
     assert [names.index(n) for n in order] == sorted(names.index(n) for n in order)
     assert names.index("transition_state") < names.index("frequencies")
     for name in order[2:]:
@@ -83,7 +114,9 @@ def test_signature_classes_and_result_layout():
     assert len(result.all_frequencies_cm1) == 12
     assert len(result.vibrational_frequencies_cm1) == 6
     assert len(result.normal_modes) == 12
-    assert len(result.cartesian_hessian) == 12 and all(len(row) == 12 for row in result.cartesian_hessian)
+    assert len(result.cartesian_hessian) == 12 and all(
+        len(row) == 12 for row in result.cartesian_hessian
+    )
     assert list(result.to_dict()) == [
         "all_frequencies_cm1",
         "vibrational_frequencies_cm1",
@@ -97,7 +130,12 @@ def test_signature_classes_and_result_layout():
     assert list(result.thermo.to_dict()) == THERMO_KEYS
     mode = result.normal_modes[-1]
     assert mode.to_dict() == result.to_dict()["normal_modes"][-1]
-    assert list(mode.to_dict()) == ["frequency_cm1", "reduced_mass_amu", "force_constant_mdyne_a", "displacements"]
+    assert list(mode.to_dict()) == [
+        "frequency_cm1",
+        "reduced_mass_amu",
+        "force_constant_mdyne_a",
+        "displacements",
+    ]
     assert sum(x * x for row in mode.displacements for x in row) == pytest.approx(1.0, abs=1e-12)
     assert repr(mode) == (
         f"<NormalMode freq={mode.frequency_cm1:.1f} cm^-1, mass={mode.reduced_mass_amu:.3f} amu, "
@@ -106,10 +144,14 @@ def test_signature_classes_and_result_layout():
     t = result.thermo
     assert repr(t) == (
         f"<Thermodynamics T=298.15 K, ZPVE={t.zpve_kcal_mol:.2f} kcal/mol, "
-        f"S°={t.entropy_total_cal_k_mol:.2f} cal/(mol·K), H_thermal={t.enthalpy_thermal_cal_mol:.2f} "
-        f"cal/mol, G_corr={t.gibbs_correction_kcal_mol:.2f} kcal/mol>"
+        f"S°={t.entropy_total_cal_k_mol:.2f} cal/(mol·K), "
+        f"H_thermal={t.enthalpy_thermal_cal_mol:.2f} cal/mol, "
+        f"G_corr={t.gibbs_correction_kcal_mol:.2f} kcal/mol>"
     )
-    assert repr(result) == f"<VibrationalResult num_vib=6, ZPVE={result.zpve_kcal_mol:.2f} kcal/mol, is_TS=false>"
+    assert (
+        repr(result)
+        == f"<VibrationalResult num_vib=6, ZPVE={result.zpve_kcal_mol:.2f} kcal/mol, is_TS=false>"
+    )
     assert type(quelm_py.NormalModePy.frequency_cm1).__name__ == "getset_descriptor"
     assert quelm_py.ThermodynamicsPy.temperature_k.__doc__ is None
     assert quelm_py.VibrationalResultPy.is_transition_state.__doc__ == (
@@ -138,7 +180,9 @@ def test_custom_masses_weight_the_hessian():
     )
     assert heavy.cartesian_hessian == light.cartesian_hessian
     weights = np.repeat(masses, 3)
-    eigenvalues = np.linalg.eigvalsh(np.array(heavy.cartesian_hessian) / np.sqrt(np.outer(weights, weights)))
+    eigenvalues = np.linalg.eigvalsh(
+        np.array(heavy.cartesian_hessian) / np.sqrt(np.outer(weights, weights))
+    )
     expected = np.sign(eigenvalues) * 108.59135859237747 * np.sqrt(np.abs(eigenvalues))
     assert heavy.all_frequencies_cm1 == pytest.approx(expected, abs=1e-6)
     assert heavy.vibrational_frequencies_cm1[-1] < light.vibrational_frequencies_cm1[-1] / 1.3
@@ -156,7 +200,10 @@ def test_thermochemistry_equals_ase_for_the_same_frequencies():
     try:
         temperature, pressure_atm, sigma = 350.0, 2.0, 2.0
         result = quelm_py.frequencies(
-            *WATER_MINIMUM, use_nddo=True, temperature_k=temperature, pressure_atm=pressure_atm,
+            *WATER_MINIMUM,
+            use_nddo=True,
+            temperature_k=temperature,
+            pressure_atm=pressure_atm,
             rotational_symmetry_number=sigma,
         )
         t = result.thermo
@@ -166,8 +213,12 @@ def test_thermochemistry_equals_ase_for_the_same_frequencies():
         atoms = Atoms(numbers=WATER_MINIMUM[0], positions=WATER_MINIMUM[1])
         atoms.set_masses([15.9994, 1.0079, 1.0079])
         gas = ase_thermo.IdealGasThermo(
-            vib_energies=energies, geometry="nonlinear", atoms=atoms, symmetrynumber=sigma,
-            spin=0, potentialenergy=0.0,
+            vib_energies=energies,
+            geometry="nonlinear",
+            atoms=atoms,
+            symmetrynumber=sigma,
+            spin=0,
+            potentialenergy=0.0,
         )
         harmonic = ase_thermo.HarmonicThermo(vib_energies=energies)
         kcal_mol = units.kcal / units.mol
@@ -181,14 +232,20 @@ def test_thermochemistry_equals_ase_for_the_same_frequencies():
             return harmonic.get_internal_energy(temp, verbose=False) / kcal_mol * 1000.0
 
         step = 1e-3
-        cv_vib = (vibrational_energy(temperature + step) - vibrational_energy(temperature - step)) / (2 * step)
+        cv_vib = (
+            vibrational_energy(temperature + step) - vibrational_energy(temperature - step)
+        ) / (2 * step)
         s_vib = harmonic.get_entropy(temperature, verbose=False) / kcal_mol * 1000.0
         assert t.zpve_kcal_mol == pytest.approx(zpe, rel=1e-6)
-        assert t.zpve_kcal_mol + t.enthalpy_thermal_cal_mol / 1000.0 == pytest.approx(enthalpy, rel=1e-6)
+        assert t.zpve_kcal_mol + t.enthalpy_thermal_cal_mol / 1000.0 == pytest.approx(
+            enthalpy, rel=1e-6
+        )
         assert t.entropy_total_cal_k_mol == pytest.approx(entropy, rel=1e-6)
         assert t.gibbs_correction_kcal_mol == pytest.approx(gibbs, rel=1e-6)
         assert t.entropy_vib_cal_k_mol == pytest.approx(s_vib, rel=1e-6)
         assert t.cv_vib_cal_k_mol == pytest.approx(cv_vib, rel=1e-6)
-        assert t.cp_total_cal_k_mol - t.cv_vib_cal_k_mol == pytest.approx(4 * 1.987204258640832, rel=1e-12)
+        assert t.cp_total_cal_k_mol - t.cv_vib_cal_k_mol == pytest.approx(
+            4 * 1.987204258640832, rel=1e-12
+        )
     finally:
         ase_thermo.units = original_units

@@ -8,6 +8,9 @@ import quelm_py
 
 # H bridging C and N: a rough guess of the HCN ⇌ HNC saddle.
 HCN_BRIDGE = ([6, 7, 1], [[0.0, 0.0, 0.0], [1.18, 0.0, 0.0], [0.5, 1.05, 0.0]])
+UNSUPPORTED_XYZ = (
+    "Unsupported semi-empirical method: 'XYZ'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"
+)
 OPEN_SHELL = (
     "Open-shell radical detected (1 valence electrons). Closed-shell RHF requires an even "
     "number of valence electrons (requires UHF/ROHF)."
@@ -32,10 +35,23 @@ KEYS = [
     [
         ([], [], {"method": "xyz"}, "atomic_numbers cannot be empty"),
         ([1, 1], [[0, 0, 0]], {"method": "xyz"}, "Coordinate count mismatch"),
-        (*H2, {"method": "xyz"}, "Unsupported semi-empirical method: 'XYZ'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"),
-        ([26, 26], [[0, 0, 0], [0, 0, 2]], {"method": "am1"}, "Unsupported element Z=26 for semi-empirical method 'am1'"),
+        (
+            *H2,
+            {"method": "xyz"},
+            UNSUPPORTED_XYZ,
+        ),
+        (
+            [26, 26],
+            [[0, 0, 0], [0, 0, 2]],
+            {"method": "am1"},
+            "Unsupported element Z=26 for semi-empirical method 'am1'",
+        ),
         ([1], [[0, 0, 0]], {}, OPEN_SHELL),
-        (*H2, {"target_mode": 6}, "target_mode 6 is out of range: the molecule has 6 Cartesian modes (0 to 5)"),
+        (
+            *H2,
+            {"target_mode": 6},
+            "target_mode 6 is out of range: the molecule has 6 Cartesian modes (0 to 5)",
+        ),
     ],
     ids=["empty", "mismatch", "method", "element", "open-shell", "target-mode"],
 )
@@ -50,7 +66,9 @@ def test_finds_the_hcn_saddle_with_one_imaginary_frequency():
         '(atomic_numbers, coordinates, method="PM6", max_cycles=100, grad_rms_tol=0.1, '
         "grad_max_tol=0.2, trust_radius=0.1, target_mode=None, use_nddo=False)"
     )
-    result = quelm_py.transition_state(*HCN_BRIDGE, use_nddo=True, max_cycles=None, target_mode=None)
+    result = quelm_py.transition_state(
+        *HCN_BRIDGE, use_nddo=True, max_cycles=None, target_mode=None
+    )
     assert result.converged
     assert 0 < result.cycles <= 100
     assert result.ts_mode_eigenvalue < 0.0
@@ -66,7 +84,8 @@ def test_finds_the_hcn_saddle_with_one_imaginary_frequency():
     assert repr(result) == (
         f"<TransitionStatePyResult converged=true cycles={result.cycles} "
         f"E_final={result.final_energy_ev:.6f} eV, dHf={result.final_heat_of_formation_kcal:.3f} "
-        f"kcal/mol, ts_mode_val={result.ts_mode_eigenvalue:.3f}, grad_rms={result.final_grad_rms:.4f}>"
+        f"kcal/mol, ts_mode_val={result.ts_mode_eigenvalue:.3f}, "
+        f"grad_rms={result.final_grad_rms:.4f}>"
     )
     with pytest.raises(TypeError) as caught:
         quelm_py.TransitionStatePyResult()

@@ -181,9 +181,9 @@ double heat_of_formation_kcal(const MolecularBatch& batch, const ParameterModel&
 
 EigenvectorFollowingWorkspace EigenvectorFollowingWorkspace::allocate(std::size_t n_coordinates) {
     EigenvectorFollowingWorkspace ef;
-    for (std::vector<double>* v : {&ef.gradient_kcal, &ef.previous_gradient_kcal, &ef.step,
-                                   &ef.mode_step, &ef.mode_gradient, &ef.followed_mode,
-                                   &ef.gradient_change}) {
+    for (std::vector<double>* v :
+         {&ef.gradient_kcal, &ef.previous_gradient_kcal, &ef.step, &ef.mode_step, &ef.mode_gradient,
+          &ef.followed_mode, &ef.gradient_change}) {
         v->assign(n_coordinates, 0.0);
     }
     ef.eigenvalues = AlignedVec64(n_coordinates);
@@ -194,12 +194,9 @@ EigenvectorFollowingWorkspace EigenvectorFollowingWorkspace::allocate(std::size_
     return ef;
 }
 
-AlignedMatrix compute_initial_cartesian_hessian(const MolecularBatch& batch,
-                                                const ParameterModel& model,
-                                                const ScfWorkspace& workspace, double h,
-                                                bool use_nddo,
-                                                const std::vector<bool>& free_coordinates,
-                                                std::size_t max_threads) {
+AlignedMatrix compute_initial_cartesian_hessian(
+    const MolecularBatch& batch, const ParameterModel& model, const ScfWorkspace& workspace,
+    double h, bool use_nddo, const std::vector<bool>& free_coordinates, std::size_t max_threads) {
     FiniteDifferenceHessianSettings settings;
     settings.step_angstrom = h;
     settings.scf.max_iter = 50;

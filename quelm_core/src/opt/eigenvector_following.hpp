@@ -28,9 +28,9 @@ struct TransitionStateOptions {
     // One entry per Cartesian coordinate; false freezes it. Empty: all free.
     std::vector<bool> free_coordinates;
     std::size_t max_cycles = 100;
-    double grad_rms_tol = 0.1;   // kcal/(mol·Å)
-    double grad_max_tol = 0.2;   // kcal/(mol·Å)
-    double trust_radius = 0.1;   // Å, initial
+    double grad_rms_tol = 0.1; // kcal/(mol·Å)
+    double grad_max_tol = 0.2; // kcal/(mol·Å)
+    double trust_radius = 0.1; // Å, initial
     double min_trust_radius = 0.005;
     double max_trust_radius = 0.3;
     double hessian_step = 0.005; // Å, finite-difference step of the initial Hessian

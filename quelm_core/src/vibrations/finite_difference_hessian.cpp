@@ -71,8 +71,8 @@ struct SharedWork {
     SharedWork(const MolecularBatch& batch_, const ParameterModel& model_,
                const AlignedMatrix& reference_density_,
                const FiniteDifferenceHessianSettings& settings_)
-        : batch(batch_), model(model_), reference_density(reference_density_),
-          settings(settings_) {}
+        : batch(batch_), model(model_), reference_density(reference_density_), settings(settings_) {
+    }
 
     const MolecularBatch& batch;
     const ParameterModel& model;
@@ -119,8 +119,7 @@ void run_worker(SharedWork& work) {
                 if (work.settings.relax_scf) {
                     const AlignedMatrix* start = &work.reference_density;
                     if (side == 1) {
-                        extrapolate_density(work.reference_density, workspace.density,
-                                            minus_start);
+                        extrapolate_density(work.reference_density, workspace.density, minus_start);
                         start = &minus_start;
                     }
                     if (!converge_displaced_scf(batch, work.model, workspace, *start,
@@ -170,13 +169,15 @@ std::size_t worker_count(std::size_t requested, std::size_t tasks) {
 
 } // namespace
 
-FiniteDifferenceHessian compute_finite_difference_hessian(
-    const MolecularBatch& batch, const ParameterModel& model,
-    const AlignedMatrix& reference_density, const FiniteDifferenceHessianSettings& settings) {
+FiniteDifferenceHessian
+compute_finite_difference_hessian(const MolecularBatch& batch, const ParameterModel& model,
+                                  const AlignedMatrix& reference_density,
+                                  const FiniteDifferenceHessianSettings& settings) {
     const std::size_t n = 3 * batch.n_atoms;
     require_shape(reference_density, batch.n_orbitals, "reference density");
     if (!settings.free_coordinates.empty() && settings.free_coordinates.size() != n) {
-        throw InternalError(size_mismatch("frozen-coordinate mask", settings.free_coordinates.size(), n));
+        throw InternalError(
+            size_mismatch("frozen-coordinate mask", settings.free_coordinates.size(), n));
     }
     const auto is_free = [&](std::size_t c) {
         return settings.free_coordinates.empty() || settings.free_coordinates[c];

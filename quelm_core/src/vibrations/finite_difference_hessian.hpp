@@ -44,8 +44,9 @@ struct FiniteDifferenceHessian {
 
 // The symmetrised Cartesian Hessian at the batch's coordinates. `reference_density` is the
 // converged density there (n_orbitals x n_orbitals). The batch itself is not modified.
-FiniteDifferenceHessian compute_finite_difference_hessian(
-    const MolecularBatch& batch, const ParameterModel& model,
-    const AlignedMatrix& reference_density, const FiniteDifferenceHessianSettings& settings);
+FiniteDifferenceHessian
+compute_finite_difference_hessian(const MolecularBatch& batch, const ParameterModel& model,
+                                  const AlignedMatrix& reference_density,
+                                  const FiniteDifferenceHessianSettings& settings);
 
 } // namespace quelm

@@ -53,10 +53,9 @@ HessianResult compute_hessian_and_frequencies(MolecularBatch& batch, const Param
         throw InternalError("Temperature must be strictly positive");
 
     HessianResult result;
-    result.thermodynamics =
-        compute_thermodynamics(batch, masses, modes.vibrational_frequencies_cm1,
-                               options.temperature_k, options.pressure_atm,
-                               options.rotational_symmetry_number);
+    result.thermodynamics = compute_thermodynamics(batch, masses, modes.vibrational_frequencies_cm1,
+                                                   options.temperature_k, options.pressure_atm,
+                                                   options.rotational_symmetry_number);
     result.zpve = result.thermodynamics.zpve_kcal_mol;
     result.all_frequencies = std::move(modes.all_frequencies_cm1);
     result.vibrational_frequencies = std::move(modes.vibrational_frequencies_cm1);

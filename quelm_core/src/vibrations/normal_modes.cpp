@@ -176,9 +176,9 @@ std::size_t count_external_modes(const MolecularBatch& batch) {
     return is_linear_molecule(batch) ? 5 : 6;
 }
 
-Result<std::vector<double>> resolve_vibrational_masses(
-    std::span<const std::uint8_t> atomic_numbers,
-    const std::optional<std::vector<double>>& custom_masses) {
+Result<std::vector<double>>
+resolve_vibrational_masses(std::span<const std::uint8_t> atomic_numbers,
+                           const std::optional<std::vector<double>>& custom_masses) {
     if (custom_masses && custom_masses->size() == atomic_numbers.size())
         return *custom_masses;
     std::vector<double> masses;
@@ -195,8 +195,7 @@ Result<std::vector<double>> resolve_vibrational_masses(
 }
 
 NormalModeAnalysis analyse_normal_modes(const MolecularBatch& batch, const AlignedMatrix& hessian,
-                                        std::span<const double> masses_amu,
-                                        bool project_external) {
+                                        std::span<const double> masses_amu, bool project_external) {
     const std::size_t n_atoms = batch.n_atoms;
     const std::size_t n = 3 * n_atoms;
     require_shape(hessian, n, "Cartesian Hessian");

@@ -26,10 +26,10 @@ struct NormalMode {
 };
 
 struct NormalModeAnalysis {
-    std::vector<double> all_frequencies_cm1;           // 3N, ascending eigenvalue order
-    std::vector<double> vibrational_frequencies_cm1;   // without the external modes
-    std::vector<NormalMode> normal_modes;              // 3N, same order
-    AlignedMatrix mass_weighted_hessian;               // kcal/(mol·Å²·amu), before projection
+    std::vector<double> all_frequencies_cm1;         // 3N, ascending eigenvalue order
+    std::vector<double> vibrational_frequencies_cm1; // without the external modes
+    std::vector<NormalMode> normal_modes;            // 3N, same order
+    AlignedMatrix mass_weighted_hessian;             // kcal/(mol·Å²·amu), before projection
 };
 
 // Centre of mass (Å) with the given masses (amu, one per atom).
@@ -46,14 +46,13 @@ std::size_t count_external_modes(const MolecularBatch& batch);
 // atom, otherwise the standard atomic weights. An element whose standard weight is not
 // positive (the table has none for Z 93–97, 99–101, 103–107 and outside 1–107) has no
 // vibrational motion to speak of: that fails with a message naming the element.
-Result<std::vector<double>> resolve_vibrational_masses(
-    std::span<const std::uint8_t> atomic_numbers,
-    const std::optional<std::vector<double>>& custom_masses);
+Result<std::vector<double>>
+resolve_vibrational_masses(std::span<const std::uint8_t> atomic_numbers,
+                           const std::optional<std::vector<double>>& custom_masses);
 
 // Mass-weights, projects (when asked and N > 1), diagonalises and converts. `hessian` is the
 // symmetric Cartesian Hessian in kcal/(mol·Å²); `masses_amu` one mass per atom.
 NormalModeAnalysis analyse_normal_modes(const MolecularBatch& batch, const AlignedMatrix& hessian,
-                                        std::span<const double> masses_amu,
-                                        bool project_external);
+                                        std::span<const double> masses_amu, bool project_external);
 
 } // namespace quelm

@@ -19,7 +19,7 @@ namespace quelm {
 
 namespace {
 
-constexpr double gas_constant_cal = 1.987204258640832;  // R, cal/(mol·K)
+constexpr double gas_constant_cal = 1.987204258640832;          // R, cal/(mol·K)
 constexpr double kcal_mol_per_wavenumber = 0.00285914370690045; // h·c·N_A
 constexpr double kelvin_per_wavenumber = 1.43877687750393;      // h·c/k
 constexpr double planck_j_s = 6.62607015e-34;
@@ -29,7 +29,7 @@ constexpr double kg_m2_per_amu_angstrom2 = 1.6605390666e-47;
 constexpr double pascal_per_atm = 101325.0;
 constexpr double two_pi = 6.283185307179586;
 constexpr double eight_pi_squared = 78.95683520871486;
-constexpr double planck_squared = 4.390480563272102e-67;               // h², J²·s²
+constexpr double planck_squared = 4.390480563272102e-67;             // h², J²·s²
 constexpr double planck_squared_over_8pi2_k = 4.027532408937818e-46; // h²/(8π²k), K·kg·m²
 constexpr double sqrt_pi = 1.7724538509055159;
 // Frequencies at or below this (cm⁻¹) are too soft for the harmonic thermal terms.
@@ -66,8 +66,8 @@ RigidRotor rotational_terms(const MolecularBatch& batch, std::span<const double>
     const double r = gas_constant_cal;
     if (is_linear_molecule(batch)) {
         // Σ m|r − R|² is the moment about any axis through the centre perpendicular to the line.
-        const double theta = planck_squared /
-                             (sum_r2 * kg_m2_per_amu_angstrom2 * eight_pi_squared * boltzmann_j_k);
+        const double theta =
+            planck_squared / (sum_r2 * kg_m2_per_amu_angstrom2 * eight_pi_squared * boltzmann_j_k);
         rotor.entropy = std::max(0.0, r * (std::log(t / (sigma * theta)) + 1.0));
         rotor.heat_capacity = r;
         rotor.energy = r * t;
@@ -78,8 +78,8 @@ RigidRotor rotational_terms(const MolecularBatch& batch, std::span<const double>
     diagonalize_symmetric(inertia, moments, axes);
     double theta_product = 1.0;
     for (std::size_t k = 0; k < 3; ++k) {
-        theta_product *= planck_squared_over_8pi2_k /
-                         (std::max(moments[k], 1e-6) * kg_m2_per_amu_angstrom2);
+        theta_product *=
+            planck_squared_over_8pi2_k / (std::max(moments[k], 1e-6) * kg_m2_per_amu_angstrom2);
     }
     const double q = (sqrt_pi / sigma) * std::sqrt(t * t * t / theta_product);
     rotor.entropy = std::max(0.0, r * (std::log(std::max(q, 1e-10)) + 1.5));
@@ -99,7 +99,8 @@ double compute_zpve_kcal_mol(std::span<const double> vibrational_frequencies_cm1
     return zpve;
 }
 
-Thermodynamics compute_thermodynamics(const MolecularBatch& batch, std::span<const double> masses_amu,
+Thermodynamics compute_thermodynamics(const MolecularBatch& batch,
+                                      std::span<const double> masses_amu,
                                       std::span<const double> vibrational_frequencies_cm1,
                                       double temperature_k, double pressure_atm,
                                       double rotational_symmetry_number) {
@@ -124,8 +125,7 @@ Thermodynamics compute_thermodynamics(const MolecularBatch& batch, std::span<con
         thermo.entropy_vib_cal_k_mol += r * (x / em1 - std::log(1.0 - std::exp(-x)));
     }
 
-    const RigidRotor rotor =
-        rotational_terms(batch, masses_amu, t, rotational_symmetry_number);
+    const RigidRotor rotor = rotational_terms(batch, masses_amu, t, rotational_symmetry_number);
     thermo.e_rot_cal_mol = rotor.energy;
     thermo.cv_rot_cal_k_mol = rotor.heat_capacity;
     thermo.entropy_rot_cal_k_mol = rotor.entropy;

@@ -32,7 +32,8 @@ double compute_zpve_kcal_mol(std::span<const double> vibrational_frequencies_cm1
 // Thermochemistry at temperature_k (> 0) and pressure_atm from the vibrational frequencies
 // (cm⁻¹; modes at or below 10 cm⁻¹ and imaginary ones add no thermal terms), the geometry
 // and the masses (amu, one per atom) of the batch, and the rotational symmetry number.
-Thermodynamics compute_thermodynamics(const MolecularBatch& batch, std::span<const double> masses_amu,
+Thermodynamics compute_thermodynamics(const MolecularBatch& batch,
+                                      std::span<const double> masses_amu,
                                       std::span<const double> vibrational_frequencies_cm1,
                                       double temperature_k, double pressure_atm,
                                       double rotational_symmetry_number);

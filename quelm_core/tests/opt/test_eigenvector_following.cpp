@@ -1,14 +1,12 @@
-#include "opt/eigenvector_following.hpp"
-
 #include "fixtures.hpp"
+#include "opt/eigenvector_following.hpp"
 #include "parameters/models.hpp"
 #include "scf/eigensolver.hpp"
 #include "scf/scf_loop.hpp"
 #include "vibrations/hessian.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace quelm {
 namespace {

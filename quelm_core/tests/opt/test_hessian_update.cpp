@@ -1,10 +1,8 @@
+#include "fixtures.hpp"
 #include "opt/hessian_update.hpp"
 
-#include "fixtures.hpp"
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 

@@ -1,15 +1,13 @@
-#include "vibrations/hessian.hpp"
-
 #include "fixtures.hpp"
 #include "parameters/models.hpp"
 #include "scf/dense_kernel_threshold.hpp"
 #include "scf/scf_loop.hpp"
 #include "types/internal_error.hpp"
-
-#include <gtest/gtest.h>
+#include "vibrations/hessian.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace quelm {
@@ -84,12 +82,11 @@ TEST(Hessian, DiagonalMatchesSecondDifferencesOfTheEnergy) {
         fixtures::Molecule plus = molecule, minus = molecule;
         plus.coordinates[c / 3][c % 3] += h;
         minus.coordinates[c / 3][c % 3] -= h;
-        const double curvature = (scf_energy(plus, pm6_model()) - 2.0 * e0 +
-                                  scf_energy(minus, pm6_model())) /
-                                 (h * h) * 23.06054783061903;
+        const double curvature =
+            (scf_energy(plus, pm6_model()) - 2.0 * e0 + scf_energy(minus, pm6_model())) / (h * h) *
+            23.06054783061903;
         SCOPED_TRACE(c);
-        EXPECT_NEAR(result.cartesian_hessian(c, c), curvature,
-                    0.01 * std::fabs(curvature) + 0.5);
+        EXPECT_NEAR(result.cartesian_hessian(c, c), curvature, 0.01 * std::fabs(curvature) + 0.5);
     }
 }
 
@@ -161,7 +158,8 @@ TEST(Hessian, ThreadCountAndWarmStartsDoNotChangeTheResult) {
 // HCN bent by 1e-5 Å, as optimisers leave linear molecules: linear for the rigid-mode count,
 // and its two bends survive the projection instead of one being taken for a rotation.
 TEST(Hessian, NearlyLinearMoleculeKeepsBothBends) {
-    const fixtures::Molecule hcn = {{1, 6, 7}, {{{-1.07, 0.0, 0.0}, {0.0, 1e-5, 0.0}, {1.16, 0.0, 0.0}}}};
+    const fixtures::Molecule hcn = {{1, 6, 7},
+                                    {{{-1.07, 0.0, 0.0}, {0.0, 1e-5, 0.0}, {1.16, 0.0, 0.0}}}};
     const HessianResult result = analyse(hcn, pm6_model(), nddo_options());
     ASSERT_EQ(result.vibrational_frequencies.size(), 4u);
     EXPECT_GT(std::fabs(result.vibrational_frequencies[0]), 100.0);
@@ -169,8 +167,7 @@ TEST(Hessian, NearlyLinearMoleculeKeepsBothBends) {
 }
 
 TEST(Hessian, SingleAtomHasOnlyRigidModes) {
-    const HessianResult result =
-        analyse({{6}, {{{0.0, 0.0, 0.0}}}}, pm6_model(), nddo_options());
+    const HessianResult result = analyse({{6}, {{{0.0, 0.0, 0.0}}}}, pm6_model(), nddo_options());
     EXPECT_EQ(result.all_frequencies.size(), 3u);
     EXPECT_EQ(result.normal_modes.size(), 3u);
     EXPECT_TRUE(result.vibrational_frequencies.empty());
@@ -182,8 +179,9 @@ TEST(Hessian, RefusesAbsentMassesUnconvergedScfsAndNonPositiveTemperature) {
     const std::vector<std::uint8_t> curium = {6, 96};
     const Result<std::vector<double>> masses = resolve_vibrational_masses(curium, std::nullopt);
     ASSERT_FALSE(masses.ok());
-    EXPECT_EQ(masses.error(),
-              "No standard atomic mass for element Z=96: pass custom_masses with one mass per atom");
+    EXPECT_EQ(
+        masses.error(),
+        "No standard atomic mass for element Z=96: pass custom_masses with one mass per atom");
     EXPECT_TRUE(resolve_vibrational_masses(curium, std::vector<double>{12.0, 247.0}).ok());
 
     // An SCF that cannot converge (one iteration per attempt, even on the retry ladder)

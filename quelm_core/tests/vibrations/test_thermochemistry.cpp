@@ -1,10 +1,8 @@
-#include "vibrations/thermochemistry.hpp"
-
 #include "fixtures.hpp"
 #include "types/atomic_masses.hpp"
+#include "vibrations/thermochemistry.hpp"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace quelm {
@@ -38,7 +36,8 @@ TEST(Thermochemistry, ReproducesTabulatedStandardEntropies) {
         {"argon", {{18}, {{{0.0, 0.0, 0.0}}}}, {}, 1.0, 154.846, 0.02},
         {"N2", {{7, 7}, {{{0.0, 0.0, 0.0}, {0.0, 0.0, 1.0977}}}}, {2358.6}, 2.0, 191.609, 0.1},
         {"water",
-         {{8, 1, 1}, {{{0.0, 0.0, 0.0}, {0.9572 * s, 0.0, 0.9572 * c}, {-0.9572 * s, 0.0, 0.9572 * c}}}},
+         {{8, 1, 1},
+          {{{0.0, 0.0, 0.0}, {0.9572 * s, 0.0, 0.9572 * c}, {-0.9572 * s, 0.0, 0.9572 * c}}}},
          {1594.7, 3657.1, 3755.9},
          2.0,
          188.835,
@@ -62,8 +61,8 @@ TEST(Thermochemistry, ReproducesTabulatedStandardEntropies) {
 TEST(Thermochemistry, TreatsSoftAndImaginaryModesAndSumsItsParts) {
     const MolecularBatch atom = MolecularBatch::new_with_default_basis({18}, {{{0.0, 0.0, 0.0}}});
     const std::vector<double> masses = {39.948};
-    const Thermodynamics with_soft =
-        compute_thermodynamics(atom, masses, std::vector<double>{-50.0, 5.0, 1000.0}, 298.15, 1.0, 1.0);
+    const Thermodynamics with_soft = compute_thermodynamics(
+        atom, masses, std::vector<double>{-50.0, 5.0, 1000.0}, 298.15, 1.0, 1.0);
     const Thermodynamics hard_only =
         compute_thermodynamics(atom, masses, std::vector<double>{1000.0}, 298.15, 1.0, 1.0);
     EXPECT_NEAR(with_soft.zpve_kcal_mol, 0.5 * 1005.0 * 0.00285914370690045, 1e-15);

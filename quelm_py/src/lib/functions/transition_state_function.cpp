@@ -14,9 +14,9 @@ namespace quelm {
 namespace {
 
 const ParameterSpec transition_state_parameters[] = {
-    {"atomic_numbers", true}, {"coordinates", true},  {"method", false},
+    {"atomic_numbers", true}, {"coordinates", true},   {"method", false},
     {"max_cycles", false},    {"grad_rms_tol", false}, {"grad_max_tol", false},
-    {"trust_radius", false},  {"target_mode", false}, {"use_nddo", false},
+    {"trust_radius", false},  {"target_mode", false},  {"use_nddo", false},
 };
 
 constexpr const char* transition_state_doc =
@@ -43,27 +43,24 @@ PyObject* transition_state_body(const BoundArguments& arguments) {
     std::vector<Coordinate> coordinates;
     ChoiceName method{"PM6", "PM6"};
     TransitionStateSettings settings;
-    const bool converted =
-        arguments.convert(0, atomic_numbers, convert_atomic_numbers) &&
-        arguments.convert(1, coordinates, convert_coordinates) &&
-        arguments.convert_or_default(2, method, convert_choice_name) &&
-        arguments.convert_or_default(3, settings.max_cycles, convert_count) &&
-        arguments.convert_or_default(4, settings.grad_rms_tol, convert_double) &&
-        arguments.convert_or_default(5, settings.grad_max_tol, convert_double) &&
-        arguments.convert_or_default(6, settings.trust_radius, convert_double) &&
-        arguments.convert_optional(7, settings.target_mode, convert_count) &&
-        arguments.convert_or_default(8, settings.use_nddo, convert_bool);
+    const bool converted = arguments.convert(0, atomic_numbers, convert_atomic_numbers) &&
+                           arguments.convert(1, coordinates, convert_coordinates) &&
+                           arguments.convert_or_default(2, method, convert_choice_name) &&
+                           arguments.convert_or_default(3, settings.max_cycles, convert_count) &&
+                           arguments.convert_or_default(4, settings.grad_rms_tol, convert_double) &&
+                           arguments.convert_or_default(5, settings.grad_max_tol, convert_double) &&
+                           arguments.convert_or_default(6, settings.trust_radius, convert_double) &&
+                           arguments.convert_optional(7, settings.target_mode, convert_count) &&
+                           arguments.convert_or_default(8, settings.use_nddo, convert_bool);
     if (!converted)
         return nullptr;
-    return result_to_python(
-        run_transition_state(atomic_numbers, coordinates, method, settings),
-        wrap_transition_state_result);
+    return result_to_python(run_transition_state(atomic_numbers, coordinates, method, settings),
+                            wrap_transition_state_result);
 }
 
 } // namespace
 
 const FunctionSpec transition_state_function = {"transition_state", transition_state_doc,
-                                                transition_state_parameters,
-                                                transition_state_body};
+                                                transition_state_parameters, transition_state_body};
 
 } // namespace quelm

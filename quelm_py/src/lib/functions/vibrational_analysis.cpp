@@ -41,8 +41,8 @@ Result<VibrationalRecord> run_frequencies(std::span<const std::uint8_t> atomic_n
     if (!(settings.step_size_angstrom > 0.0) || !std::isfinite(settings.step_size_angstrom)) {
         char text[32];
         const auto written = std::to_chars(text, text + sizeof text, settings.step_size_angstrom);
-        return Error{"step_size_angstrom must be positive (got " +
-                     std::string(text, written.ptr) + ")"};
+        return Error{"step_size_angstrom must be positive (got " + std::string(text, written.ptr) +
+                     ")"};
     }
     const Result<std::vector<double>> masses =
         resolve_vibrational_masses(atomic_numbers, settings.custom_masses);

@@ -58,7 +58,8 @@ PyObject* transition_state_dict(const R& r) {
 
 std::string transition_state_repr(const R& r) {
     return std::string("<TransitionStatePyResult converged=") + format_bool(r.converged) +
-           " cycles=" + std::to_string(r.cycles) + " E_final=" + format_fixed(r.final_energy_ev, 6) +
+           " cycles=" + std::to_string(r.cycles) +
+           " E_final=" + format_fixed(r.final_energy_ev, 6) +
            " eV, dHf=" + format_fixed(r.final_heat_of_formation_kcal, 3) +
            " kcal/mol, ts_mode_val=" + format_fixed(r.ts_mode_eigenvalue, 3) +
            ", grad_rms=" + format_fixed(r.final_grad_rms, 4) + ">";

@@ -123,7 +123,8 @@ PyObject* mode_list(const V& v, PyObject* (*make)(const Mode&)) {
 const Property<V> vibrational_result_properties[] = {
     {"all_frequencies_cm1", "All 3N harmonic frequencies in cm^-1 (sorted ascending)",
      [](const V& v) { return float_list(v.all_frequencies_cm1); }},
-    {"vibrational_frequencies_cm1", "Genuine internal vibrational frequencies (3N-6 or 3N-5) in cm^-1",
+    {"vibrational_frequencies_cm1",
+     "Genuine internal vibrational frequencies (3N-6 or 3N-5) in cm^-1",
      [](const V& v) { return float_list(v.vibrational_frequencies_cm1); }},
     {"normal_modes", "Normal modes with atom displacement vectors",
      [](const V& v) {
@@ -155,7 +156,8 @@ PyObject* vibrational_result_dict(const V& v) {
         put("is_transition_state", bool_object(v.is_transition_state)) &&
         put("thermo", ResultClass<Thermo>::dict_of(v.thermo)) &&
         put("cartesian_hessian", matrix_rows(v.cartesian_hessian)) &&
-        put("normal_modes", mode_list(v, [](const Mode& m) { return ResultClass<Mode>::dict_of(m); }));
+        put("normal_modes",
+            mode_list(v, [](const Mode& m) { return ResultClass<Mode>::dict_of(m); }));
     return filled ? dict.release() : nullptr;
 }
 
