@@ -20,6 +20,7 @@
 #include "types/internal_error.hpp"
 #include "types/physical_constants.hpp"
 #include "vibrations/finite_difference_hessian.hpp"
+#include "vibrations/normal_modes.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -153,8 +154,31 @@ double minimisation_shift(const AlignedVec64& b, const std::vector<double>& f, s
     return 0.5 * (upper + lower);
 }
 
-void diagonalise(const AlignedMatrix& hessian, EigenvectorFollowingWorkspace& ef) {
-    diagonalize_symmetric_with_work(hessian, ef.eigen_work, ef.eigenvalues, ef.eigenvectors);
+// Curvature given to rigid translations and rotations in the Hessian the steps are taken
+// from, kcal/(mol·Å²): far above any soft internal mode, so these directions are never the
+// one followed uphill and take no step.
+constexpr double rigid_motion_curvature = 1000.0;
+
+// Diagonalises H_eff = P H P + k (I − P), P removing the rigid translations and rotations at
+// the batch's geometry. The energy does not change along them, so the quasi-Newton Hessian
+// learns nothing about them from the steps: at a start away from a stationary point their
+// curvature is whatever the finite differences gave (often negative for rotations), and the
+// search would maximise along a rotation and end on a minimum with a spurious negative
+// eigenvalue. Only internal motions can be followed this way.
+void diagonalise(const MolecularBatch& batch, const AlignedMatrix& hessian,
+                 EigenvectorFollowingWorkspace& ef) {
+    const std::vector<double> unit_masses(batch.n_atoms, 1.0);
+    const std::vector<std::vector<double>> rigid = rigid_body_vectors(batch, unit_masses);
+    AlignedMatrix& shifted = ef.effective_hessian;
+    for (std::size_t k = 0; k < hessian.size(); ++k)
+        shifted.data()[k] = hessian.data()[k];
+    project_out(shifted, rigid);
+    for (const std::vector<double>& v : rigid) {
+        for (std::size_t i = 0; i < v.size(); ++i)
+            for (std::size_t j = 0; j < v.size(); ++j)
+                shifted(i, j) += rigid_motion_curvature * v[i] * v[j];
+    }
+    diagonalize_symmetric_with_work(shifted, ef.eigen_work, ef.eigenvalues, ef.eigenvectors);
 }
 
 // Column j of the eigenvector matrix dotted with v.
@@ -189,6 +213,7 @@ EigenvectorFollowingWorkspace EigenvectorFollowingWorkspace::allocate(std::size_
     ef.eigenvalues = AlignedVec64(n_coordinates);
     ef.eigenvectors = AlignedMatrix(n_coordinates, n_coordinates);
     ef.eigen_work = AlignedMatrix(n_coordinates, n_coordinates);
+    ef.effective_hessian = AlignedMatrix(n_coordinates, n_coordinates);
     ef.gradient_ev.assign(n_coordinates / 3, {0.0, 0.0, 0.0});
     ef.update.ensure_capacity(n_coordinates);
     return ef;
@@ -249,12 +274,12 @@ TransitionStateResult optimize_transition_state(MolecularBatch& batch, const Par
     std::size_t u = options.target_mode.value_or(0);
     if (options.max_cycles == 0 && n > 0) {
         // Nothing moves: the transition mode is read from the starting Hessian.
-        diagonalise(hessian, ef);
+        diagonalise(batch, hessian, ef);
         result.ts_mode_index = u;
         result.ts_mode_eigenvalue = ef.eigenvalues[u];
     }
     for (std::size_t cycle = 1; cycle <= options.max_cycles && n > 0; ++cycle) {
-        diagonalise(hessian, ef);
+        diagonalise(batch, hessian, ef);
         const AlignedVec64& b = ef.eigenvalues;
         const AlignedMatrix& v = ef.eigenvectors;
         if (cycle > 1 && options.follow_mode) {

@@ -3,7 +3,8 @@
 // partitioned rational-function step (P-RFO), in Cartesian coordinates, with a quasi-Newton
 // Hessian (Bofill update by default), a trust radius and mode tracking by overlap. The energy
 // is the vacuum closed-shell SCF energy; the Hessian is the plain Cartesian one (no mass
-// weighting, no projection), kcal/(mol·Å²).
+// weighting), kcal/(mol·Å²). Steps and the followed mode come from its internal part: the
+// rigid translations and rotations are projected out and given a stiff curvature.
 
 #include "opt/hessian_update.hpp"
 #include "parameters/parameter_model.hpp"
@@ -51,9 +52,11 @@ struct TransitionStateResult {
     double initial_grad_rms = 0.0;  // kcal/(mol·Å)
     double final_grad_rms = 0.0;
     double final_grad_max = 0.0;
-    double ts_mode_eigenvalue = 0.0; // kcal/(mol·Å²), followed mode of the last diagonalisation
-    std::size_t ts_mode_index = 0;   // its position in ascending order
-    AlignedMatrix hessian;           // final quasi-Newton Hessian
+    // kcal/(mol·Å²): the followed mode of the last diagonalisation (of the Hessian with the
+    // rigid motions projected out).
+    double ts_mode_eigenvalue = 0.0;
+    std::size_t ts_mode_index = 0; // its position in ascending order
+    AlignedMatrix hessian;         // final quasi-Newton Hessian
     bool converged = false;
 };
 
@@ -69,6 +72,7 @@ struct EigenvectorFollowingWorkspace {
     AlignedVec64 eigenvalues;
     AlignedMatrix eigenvectors;
     AlignedMatrix eigen_work;
+    AlignedMatrix effective_hessian;                // rigid motions projected out and stiffened
     std::vector<std::array<double, 3>> gradient_ev; // per atom, eV/Å
     HessianUpdateWorkspace update;
     static EigenvectorFollowingWorkspace allocate(std::size_t n_coordinates);

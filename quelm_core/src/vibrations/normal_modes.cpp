@@ -31,12 +31,13 @@ double signed_frequency(double eigenvalue) {
     return eigenvalue < 0.0 ? -nu : nu;
 }
 
-// Translations and rotations of the molecule in mass-weighted space, orthonormalised by
-// modified Gram–Schmidt; a vector that depends on the earlier ones is dropped. The rotations
-// of a non-linear molecule are those about x, y and z. A linear molecule has two: about two
-// axes perpendicular to it. (A molecule straight only to within the linearity tolerance, as
-// optimisers leave it, still has a tiny rotation about its own axis; built from the lab axes,
-// that vector would pass the cut-off as some mixture of bends and be projected out with them.)
+} // namespace
+
+// The rotations of a non-linear molecule are those about x, y and z. A linear molecule has
+// two: about two axes perpendicular to it. (A molecule straight only to within the linearity
+// tolerance, as optimisers leave it, still has a tiny rotation about its own axis; built from
+// the lab axes, that vector would pass the cut-off as some mixture of bends and be projected
+// out with them.)
 std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
                                                     std::span<const double> masses) {
     const std::size_t n_atoms = batch.n_atoms;
@@ -107,7 +108,7 @@ std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
     return accepted;
 }
 
-// F ← P F P with P = I − V Vᵀ, as F − V(VᵀF) − (FV)Vᵀ + V(VᵀFV)Vᵀ: O(n²) per vector.
+// As F − V(VᵀF) − (FV)Vᵀ + V(VᵀFV)Vᵀ: O(n²) per vector.
 void project_out(AlignedMatrix& f, const std::vector<std::vector<double>>& vectors) {
     const std::size_t n = f.rows();
     const std::size_t m = vectors.size();
@@ -134,8 +135,6 @@ void project_out(AlignedMatrix& f, const std::vector<std::vector<double>>& vecto
         }
     }
 }
-
-} // namespace
 
 Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu) {
     double total = 0.0;

@@ -35,6 +35,16 @@ struct NormalModeAnalysis {
 // Centre of mass (Å) with the given masses (amu, one per atom).
 Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu);
 
+// Translations and rotations of the molecule in mass-weighted Cartesian space (all masses 1:
+// plain Cartesian space), orthonormalised by modified Gram–Schmidt in that order; a vector
+// whose remainder has squared norm 1e-10 or less is dropped. Rotations are about the centre of
+// mass; a linear molecule gets two, about axes perpendicular to it.
+std::vector<std::vector<double>> rigid_body_vectors(const MolecularBatch& batch,
+                                                    std::span<const double> masses);
+
+// F ← P F P with P = I − Σ v vᵀ over orthonormal vectors (F symmetric, n x n).
+void project_out(AlignedMatrix& f, const std::vector<std::vector<double>>& vectors);
+
 // Fewer than three atoms, or every atom within 1e-4 Å² (|d × (rᵢ − r₀)|) of the line
 // through atoms 0 and 1 (atoms 0 and 1 closer than 1e-6 Å also count as linear).
 bool is_linear_molecule(const MolecularBatch& batch);

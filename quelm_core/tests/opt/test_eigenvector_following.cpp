@@ -4,6 +4,7 @@
 #include "scf/eigensolver.hpp"
 #include "scf/scf_loop.hpp"
 #include "vibrations/hessian.hpp"
+#include "vibrations/normal_modes.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -69,15 +70,24 @@ TEST(EigenvectorFollowing, FindsTheHcnIsomerisationSaddle) {
 }
 
 // Without cycles nothing moves, and the reported transition mode is the requested eigenpair
-// of the starting Hessian.
+// of the starting Hessian's internal part.
 TEST(EigenvectorFollowing, ZeroCyclesReportTheStartingHessiansMode) {
     const fixtures::Molecule start = hcn_bridge();
     MolecularBatch batch = fixtures::make_batch(start, pm6_model());
     ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
     run_rhf_scf_adaptive_with_nddo_and_cosmo(batch, pm6_model(), workspace, 50, 1e-7, 1e-6, true,
                                              std::nullopt);
-    const AlignedMatrix hessian =
+    AlignedMatrix hessian =
         compute_initial_cartesian_hessian(batch, pm6_model(), workspace, 0.005, true, {});
+    // Its internal part: rigid motions projected out and made stiff (1000 kcal/(mol·Å²)).
+    const std::vector<std::vector<double>> rigid =
+        rigid_body_vectors(batch, std::vector<double>(3, 1.0));
+    ASSERT_EQ(rigid.size(), 6u);
+    project_out(hessian, rigid);
+    for (const std::vector<double>& v : rigid)
+        for (std::size_t i = 0; i < 9; ++i)
+            for (std::size_t j = 0; j < 9; ++j)
+                hessian(i, j) += 1000.0 * v[i] * v[j];
     AlignedVec64 eigenvalues(9);
     AlignedMatrix eigenvectors(9, 9);
     diagonalize_symmetric(hessian, eigenvalues, eigenvectors);
