@@ -79,6 +79,8 @@ def series() -> dict:
         writers[f"peptide_ala{residues}"] = lambda r=residues, s=smiles: embed(f"peptide_ala{r}", s)
     for waters in (4, 10, 33, 100, 333):
         writers[f"water_{waters}"] = lambda w=waters: water_cluster(f"water_{w}", w)
+    # C20H42, 62 atoms: the largest molecule of the Hessian benchmark (bench/compare_vibrations.py).
+    writers["alkane_c20"] = lambda: embed("alkane_c20", "C" * 20)
     # C12H18Cl8, 38 atoms, eight with d shells (chlorine carries d orbitals in PM6).
     writers["chloroparaffin_c12"] = lambda: embed(
         "chloroparaffin_c12", "ClCC(Cl)CC(Cl)C(Cl)CCC(Cl)C(Cl)CC(Cl)CCl"

@@ -115,6 +115,20 @@ bool convert_double(PyObject* object, double& value) {
     return true;
 }
 
+bool convert_double_list(PyObject* object, std::vector<double>& values) {
+    const Py_ssize_t length = sequence_length(object);
+    if (length < 0)
+        return false;
+    std::vector<double> converted(static_cast<std::size_t>(length));
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        PyRef item(PySequence_GetItem(object, i));
+        if (!item || !convert_double(item.get(), converted[static_cast<std::size_t>(i)]))
+            return false;
+    }
+    values = std::move(converted);
+    return true;
+}
+
 bool convert_bool(PyObject* object, bool& value) {
     if (PyBool_Check(object)) {
         value = object == Py_True;

@@ -26,6 +26,9 @@ bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates)
 // A real number: float, int or anything with __float__ / __index__.
 bool convert_double(PyObject* object, double& value);
 
+// A sequence (not str) of real numbers.
+bool convert_double_list(PyObject* object, std::vector<double>& values);
+
 // Python bool (or NumPy's bool) only: 0 and 1 are not flags.
 bool convert_bool(PyObject* object, bool& value);
 
