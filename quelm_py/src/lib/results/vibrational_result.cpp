@@ -127,8 +127,13 @@ const Property<V> vibrational_result_properties[] = {
 };
 
 const char* const vibrational_result_dict_keys[] = {
-    "all_frequencies_cm1", "vibrational_frequencies_cm1", "zpve_kcal_mol", "is_transition_state",
-    "thermo",              "cartesian_hessian",           "normal_modes",
+    "all_frequencies_cm1",
+    "vibrational_frequencies_cm1",
+    "zpve_kcal_mol",
+    "is_transition_state",
+    "thermo",
+    "cartesian_hessian",
+    "normal_modes",
 };
 
 std::string vibrational_result_repr(const V& v) {
