@@ -5,17 +5,13 @@
 // one line in its table, at its place in the registration order.
 
 #include "functions/calculate_function.hpp"
-<<<<<<< HEAD
 #include "functions/drc_function.hpp"
-#include "results/calculation_result.hpp"
-#include "results/drc_result.hpp"
-=======
 #include "functions/frequencies_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
+#include "results/drc_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
->>>>>>> freqts
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -36,26 +32,18 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
-<<<<<<< HEAD
-    {"DrcFramePy", create_drc_frame_class},
-    {"DrcPyResult", create_drc_result_class},
-=======
     {"TransitionStatePyResult", create_transition_state_result_class},
     {"NormalModePy", create_normal_mode_class},
     {"ThermodynamicsPy", create_thermodynamics_class},
     {"VibrationalResultPy", create_vibrational_result_class},
->>>>>>> freqts
+    {"DrcFramePy", create_drc_frame_class},
+    {"DrcPyResult", create_drc_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
-    method_def<calculate_function>(),
-<<<<<<< HEAD
-    method_def<drc_function>(),
-=======
-    method_def<transition_state_function>(),
-    method_def<frequencies_function>(),
->>>>>>> freqts
+    method_def<calculate_function>(),   method_def<transition_state_function>(),
+    method_def<frequencies_function>(), method_def<drc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
