@@ -163,14 +163,6 @@ DrcFrame record_frame(std::size_t step, const MolecularBatch& batch, const DrcWo
 
 } // namespace
 
-std::optional<std::size_t> first_massless_atom(const MolecularBatch& batch) {
-    for (std::size_t i = 0; i < batch.n_atoms; ++i) {
-        if (!(standard_atomic_mass(batch.atomic_numbers[i]) > 0.0))
-            return i;
-    }
-    return std::nullopt;
-}
-
 DrcWorkspace DrcWorkspace::allocate(const MolecularBatch& batch) {
     DrcWorkspace workspace;
     const std::size_t n = batch.n_atoms;

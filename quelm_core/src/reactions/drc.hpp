@@ -66,12 +66,9 @@ struct DrcWorkspace {
     std::vector<Coordinate> gradient;
 
     // Masses from the standard table; every atom must have one (a massless atom would get
-    // infinite accelerations): the caller checks with first_massless_atom.
+    // infinite accelerations): the caller checks with first_massless_atom (types/atomic_masses).
     static DrcWorkspace allocate(const MolecularBatch& batch);
 };
-
-// Index of the first atom the standard mass table gives no mass, if any.
-std::optional<std::size_t> first_massless_atom(const MolecularBatch& batch);
 
 struct DrcFrame {
     std::vector<Coordinate> coordinates;

@@ -28,6 +28,14 @@ double standard_atomic_mass(std::uint8_t z) {
     return z >= 1 && z <= masses_amu.size() ? masses_amu[z - 1] : 0.0;
 }
 
+std::optional<std::size_t> first_massless_atom(std::span<const std::uint8_t> atomic_numbers) {
+    for (std::size_t i = 0; i < atomic_numbers.size(); ++i) {
+        if (!(standard_atomic_mass(atomic_numbers[i]) > 0.0))
+            return i;
+    }
+    return std::nullopt;
+}
+
 Coordinate centre_of_mass(const MolecularBatch& batch) {
     double total_mass = 0.0;
     Coordinate weighted{0.0, 0.0, 0.0};

@@ -7,9 +7,11 @@
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
 #include "functions/frequencies_function.hpp"
+#include "functions/irc_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
+#include "results/irc_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
@@ -36,6 +38,8 @@ const ClassEntry module_classes[] = {
     {"NormalModePy", create_normal_mode_class},
     {"ThermodynamicsPy", create_thermodynamics_class},
     {"VibrationalResultPy", create_vibrational_result_class},
+    {"IrcPointPy", create_irc_point_class},
+    {"IrcPyResult", create_irc_result_class},
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
 };
@@ -43,8 +47,8 @@ const ClassEntry module_classes[] = {
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),   method_def<transition_state_function>(),
-    method_def<frequencies_function>(), method_def<drc_function>(),
-    {nullptr, nullptr, 0, nullptr},
+    method_def<frequencies_function>(), method_def<irc_function>(),
+    method_def<drc_function>(),         {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_definition = {

@@ -75,13 +75,12 @@ Result<DrcResult> run_drc(const std::vector<std::uint8_t>& atomic_numbers,
         !electrons) {
         return Error{electrons.error()};
     }
+    if (const Result<bool> masses = check_standard_masses(atomic_numbers, "molecular dynamics");
+        !masses) {
+        return Error{masses.error()};
+    }
     MolecularBatch batch =
         MolecularBatch::new_for_model(atomic_numbers, coordinates, *model.value());
-    if (const std::optional<std::size_t> atom = first_massless_atom(batch)) {
-        return Error{"Atom " + std::to_string(*atom) +
-                     " (Z=" + std::to_string(batch.atomic_numbers[*atom]) +
-                     ") has no standard atomic mass; molecular dynamics needs one for every atom"};
-    }
     ScfWorkspace scf_workspace = ScfWorkspace::allocate(batch.n_orbitals);
     DrcWorkspace workspace = DrcWorkspace::allocate(batch);
     return run_dynamic_reaction_coordinate(batch, *model.value(), scf_workspace, workspace,

@@ -2,6 +2,8 @@
 
 #include "toolkit/molecule_validation.hpp"
 
+#include "types/atomic_masses.hpp"
+
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -59,6 +61,16 @@ Result<std::size_t> check_closed_shell(std::span<const std::uint8_t> atomic_numb
                      "electrons (requires UHF/ROHF)."};
     }
     return n_electrons;
+}
+
+Result<bool> check_standard_masses(std::span<const std::uint8_t> atomic_numbers,
+                                   std::string_view needed_by) {
+    if (const std::optional<std::size_t> atom = first_massless_atom(atomic_numbers)) {
+        return Error{"Atom " + std::to_string(*atom) + " (Z=" +
+                     std::to_string(atomic_numbers[*atom]) + ") has no standard atomic mass; " +
+                     std::string(needed_by) + " needs one for every atom"};
+    }
+    return true;
 }
 
 Result<ValidatedMolecule> validate_molecule(std::span<const std::uint8_t> atomic_numbers,

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace quelm {
 
@@ -34,6 +35,11 @@ Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_co
 // rounded sum of the core charges. Returns that electron count.
 Result<std::size_t> check_closed_shell(std::span<const std::uint8_t> atomic_numbers,
                                        const ParameterModel& model, const ChoiceName& method);
+
+// Every atom has a standard atomic mass; otherwise "Atom {i} (Z={z}) has no standard atomic
+// mass; {needed_by} needs one for every atom".
+Result<bool> check_standard_masses(std::span<const std::uint8_t> atomic_numbers,
+                                   std::string_view needed_by);
 
 // Checks 1 to 5 in order; the model to use and the valence electron count.
 struct ValidatedMolecule {
