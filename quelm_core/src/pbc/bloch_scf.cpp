@@ -475,18 +475,6 @@ void compute_density_of_states(double sigma_requested_ev, PbcResult& result) {
     }
 }
 
-double heat_of_formation_kcal(const MolecularBatch& cell, const ParameterModel& model,
-                              double total_energy_ev) {
-    double isolated_energy_ev = 0.0;
-    double atomic_heats_kcal = 0.0;
-    for (const std::uint8_t z : cell.atomic_numbers) {
-        const IsolatedAtomReference reference = get_isolated_atom_energy_and_heat(z, model);
-        isolated_energy_ev += reference.energy_ev;
-        atomic_heats_kcal += reference.heat_of_formation_kcal;
-    }
-    return atomic_heats_kcal + (total_energy_ev - isolated_energy_ev) * kcal_mol_per_ev;
-}
-
 } // namespace
 
 PbcWorkspace PbcWorkspace::allocate(std::size_t n_orbitals, std::size_t n_translations,
@@ -568,8 +556,10 @@ Result<PbcResult> run_pbc_scf(const MolecularBatch& cell_batch, const ParameterM
         result.electronic_energy_ev = scf.electronic_energy_ev;
         result.total_energy_ev = scf.electronic_energy_ev + result.nuclear_repulsion_ev;
     }
+    const IsolatedAtomReference atoms =
+        sum_isolated_atom_references(cell_batch.atomic_numbers, model);
     result.heat_of_formation_kcal =
-        heat_of_formation_kcal(cell_batch, model, result.total_energy_ev);
+        atoms.heat_of_formation_kcal + (result.total_energy_ev - atoms.energy_ev) * kcal_mol_per_ev;
 
     result.band_kpoints = UnitCell::generate_band_path(options.cell, options.band_points);
     compute_band_structure(workspace, translations, n_occupied, result);
