@@ -217,12 +217,12 @@ def main():
             )
             elapsed = time.perf_counter() - start
             increment = (
-                f"{oligomer_increment(material['chain'], method):.4f}" if material["chain"] else "—"
+                f"{oligomer_increment(material['chain'], method):.5f}" if material["chain"] else "—"
             )
             converged = "" if result.converged else " (not converged)"
             print(
                 f"| {material['name']} | {method} | {len(numbers)} "
-                f"| {result.total_energy_per_cell_ev:.4f}{converged} | {increment} "
+                f"| {result.total_energy_per_cell_ev:.5f}{converged} | {increment} "
                 f"| {result.heat_of_formation_kcal_mol:.2f} | {result.direct_bandgap_ev:.3f} "
                 f"| {result.indirect_bandgap_ev:.3f} | {result.vbm_energy_ev:.3f} "
                 f"| {material['reference_gap_ev']} ({material['reference']}) "
