@@ -5,7 +5,9 @@
 // one line in its table, at its place in the registration order.
 
 #include "functions/calculate_function.hpp"
+#include "functions/optimize_function.hpp"
 #include "results/calculation_result.hpp"
+#include "results/optimization_result.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -26,11 +28,13 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"OptimizationPyResult", create_optimization_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),
+    method_def<optimize_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
