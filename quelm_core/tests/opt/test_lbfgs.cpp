@@ -127,6 +127,31 @@ TEST(Lbfgs, ConvergedGeometryIsAMinimumOfAColdSinglePoint) {
     }
 }
 
+// With a maximum-gradient threshold no geometry can meet, only the energy test can stop the
+// run: the last cycle changed the energy by less than 1e-5 eV and the RMS gradient is below
+// twice its threshold. Replaying the run one cycle shorter (it is deterministic) gives the
+// energy before that last cycle.
+TEST(Lbfgs, EnergyTestStopsOnASettledEnergyAndALooseRmsGradient) {
+    const ParameterModel& model = pm6_model();
+    LbfgsOptions options;
+    options.use_nddo = true;
+    options.grad_rms_tol = 0.5;
+    options.grad_max_tol = 0.0;
+    auto run = [&](std::size_t max_cycles) {
+        MolecularBatch batch = fixtures::make_batch(distorted_water(), model);
+        ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
+        options.max_cycles = max_cycles;
+        return optimize_geometry_lbfgs(batch, model, workspace, options);
+    };
+    const LbfgsResult result = run(100);
+    ASSERT_TRUE(result.converged);
+    ASSERT_GT(result.cycles, 1u);
+    EXPECT_LT(result.final_grad_rms, 2.0 * options.grad_rms_tol);
+    const LbfgsResult before_last = run(result.cycles - 1);
+    EXPECT_FALSE(before_last.converged);
+    EXPECT_LT(std::fabs(result.final_energy - before_last.final_energy), options.energy_tol);
+}
+
 TEST(Lbfgs, FrozenCoordinatesNeverMove) {
     const ParameterModel& model = am1_model();
     MolecularBatch batch = fixtures::make_batch(distorted_water(), model);
