@@ -6,9 +6,11 @@
 
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
+#include "functions/optimize_function.hpp"
 #include "functions/pbc_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
+#include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
@@ -30,6 +32,7 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"OptimizationPyResult", create_optimization_result_class},
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
     {"PbcResultPy", create_pbc_result_class},
@@ -37,10 +40,8 @@ const ClassEntry module_classes[] = {
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
-    method_def<calculate_function>(),
-    method_def<drc_function>(),
-    method_def<pbc_function>(),
-    {nullptr, nullptr, 0, nullptr},
+    method_def<calculate_function>(), method_def<optimize_function>(), method_def<drc_function>(),
+    method_def<pbc_function>(),       {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_definition = {
