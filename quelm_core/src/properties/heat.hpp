@@ -5,6 +5,7 @@
 #include "parameters/parameter_model.hpp"
 
 #include <cstdint>
+#include <span>
 
 namespace quelm {
 
@@ -16,5 +17,10 @@ struct IsolatedAtomReference {
 // Both 0 when the model does not cover z.
 IsolatedAtomReference get_isolated_atom_energy_and_heat(std::uint8_t z,
                                                         const ParameterModel& model);
+
+// The references summed over a set of atoms (Σ E_isol, Σ ΔHf of the atoms), from which a
+// heat of formation is Σ ΔHf + (E_total − Σ E_isol) in kcal/mol.
+IsolatedAtomReference sum_isolated_atom_references(std::span<const std::uint8_t> atomic_numbers,
+                                                   const ParameterModel& model);
 
 } // namespace quelm

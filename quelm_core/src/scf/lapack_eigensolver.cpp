@@ -38,6 +38,11 @@ void scipy_dsyevr_(const char* jobz, const char* range, const char* uplo, const 
 void scipy_dsyevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
                    double* w, double* work, const int* lwork, int* iwork, const int* liwork,
                    int* info, std::size_t jobz_length, std::size_t uplo_length);
+// The complex arguments (a, work) are arrays of (re, im) double pairs.
+void scipy_zheevd_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda,
+                   double* w, double* work, const int* lwork, double* rwork, const int* lrwork,
+                   int* iwork, const int* liwork, int* info, std::size_t jobz_length,
+                   std::size_t uplo_length);
 }
 
 namespace quelm {
@@ -46,6 +51,7 @@ namespace {
 
 struct LapackScratch {
     std::vector<double> work;
+    std::vector<double> rwork; // real workspace of the complex drivers
     std::vector<int> iwork;
     std::vector<int> isuppz;
 };
@@ -165,6 +171,52 @@ void run_dsyevd(AlignedMatrix& vectors, AlignedVec64& eigenvalues) {
     throw_on_failure("dsyevd", info);
 }
 
+// zheevd on `vectors` in place (n x 2n doubles, complex row-major). LAPACK reads the storage
+// by column, so it sees the transpose of the Hermitian matrix, which is its complex
+// conjugate: same eigenvalues, conjugated eigenvectors, one per storage row. The caller
+// conjugates and transposes them back.
+void run_zheevd(AlignedMatrix& vectors, AlignedVec64& eigenvalues) {
+    const int n = static_cast<int>(vectors.rows());
+    int info = 0;
+    double work_size[2] = {0.0, 0.0};
+    double rwork_size = 0.0;
+    int iwork_size = 0;
+    const int query = -1;
+    // "L" of the transposed storage is the upper triangle of the row-major matrix.
+    scipy_zheevd_("V", "L", &n, vectors.data(), &n, eigenvalues.data(), work_size, &query,
+                  &rwork_size, &query, &iwork_size, &query, &info, 1, 1);
+    throw_on_failure("zheevd workspace query", info);
+    LapackScratch& scratch = thread_scratch();
+    const int lwork = static_cast<int>(work_size[0]);
+    const int lrwork = static_cast<int>(rwork_size);
+    double* work_array = grown(scratch.work, 2 * static_cast<std::size_t>(lwork));
+    double* rwork_array = grown(scratch.rwork, static_cast<std::size_t>(lrwork));
+    int* iwork_array = grown(scratch.iwork, static_cast<std::size_t>(iwork_size));
+    scipy_zheevd_("V", "L", &n, vectors.data(), &n, eigenvalues.data(), work_array, &lwork,
+                  rwork_array, &lrwork, iwork_array, &iwork_size, &info, 1, 1);
+    throw_on_failure("zheevd", info);
+}
+
+// Complex n x n (n x 2n doubles): M ← conj(Mᵀ), in place.
+void conjugate_transpose(AlignedMatrix& m) {
+    const std::size_t n = m.rows();
+    for (std::size_t i = 0; i < n; ++i) {
+        m(i, 2 * i + 1) = -m(i, 2 * i + 1);
+        for (std::size_t j = i + 1; j < n; ++j) {
+            const double re_ij = m(i, 2 * j), im_ij = m(i, 2 * j + 1);
+            m(i, 2 * j) = m(j, 2 * i);
+            m(i, 2 * j + 1) = -m(j, 2 * i + 1);
+            m(j, 2 * i) = re_ij;
+            m(j, 2 * i + 1) = -im_ij;
+        }
+    }
+}
+
+void require_complex_shape(const AlignedMatrix& m, std::size_t n, const char* what) {
+    if (m.rows() != n || m.cols() != 2 * n)
+        throw InternalError(size_mismatch(what, m.cols(), 2 * n));
+}
+
 } // namespace
 
 void lapack_diagonalize_symmetric(const AlignedMatrix& a, AlignedMatrix& work,
@@ -196,6 +248,23 @@ void lapack_lowest_eigenpairs(const AlignedMatrix& a, AlignedMatrix& work, std::
     copy_into(a, work);
     run_dsyevr(work, count, eigenvalues, eigenvectors);
     rows_to_columns(eigenvectors, count, work);
+}
+
+void lapack_diagonalize_hermitian(const AlignedMatrix& a, AlignedVec64& eigenvalues,
+                                  AlignedMatrix& eigenvectors) {
+    const std::size_t n = a.rows();
+    require_complex_shape(a, n, "Hermitian matrix columns");
+    require_complex_shape(eigenvectors, n, "Complex eigenvector matrix columns");
+    if (eigenvalues.size() != n)
+        throw InternalError(size_mismatch("Eigenvalue vector", eigenvalues.size(), n));
+    // zheevd's real workspace holds 1 + 5n + 2n² values, counted in a 32-bit integer.
+    if (n > 30000)
+        throw InternalError("Basis of " + std::to_string(n) + " orbitals exceeds LAPACK's range");
+    if (n == 0)
+        return;
+    copy_into(a, eigenvectors);
+    run_zheevd(eigenvectors, eigenvalues);
+    conjugate_transpose(eigenvectors);
 }
 
 } // namespace quelm

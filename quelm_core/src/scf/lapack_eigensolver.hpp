@@ -28,4 +28,15 @@ void lapack_diagonalize_symmetric(const AlignedMatrix& a, AlignedMatrix& work,
 void lapack_lowest_eigenpairs(const AlignedMatrix& a, AlignedMatrix& work, std::size_t count,
                               AlignedVec64& eigenvalues, AlignedMatrix& eigenvectors);
 
+// The Hermitian eigenproblem of a complex n x n matrix (zheevd, divide and conquer), for
+// Bloch Hamiltonians. Complex matrices are stored row-major as n x 2n doubles with the real
+// and imaginary part of each element adjacent (the layout of std::complex<double>).
+// Eigenvalues ascending into `eigenvalues` (length n); eigenvector j as column j of the
+// complex matrix `eigenvectors` (n x 2n), orthonormal in the complex inner product; a
+// degenerate eigenspace comes back as that many independent vectors. Only the upper
+// triangle of `a` is read (a must be Hermitian); `eigenvectors` may be `a` itself. Shapes
+// are checked; a LAPACK failure throws InternalError.
+void lapack_diagonalize_hermitian(const AlignedMatrix& a, AlignedVec64& eigenvalues,
+                                  AlignedMatrix& eigenvectors);
+
 } // namespace quelm

@@ -157,9 +157,96 @@ TEST(LapackEigensolver, WorkContentsDoNotMatterAndTheInputMayBeOverwritten) {
     EXPECT_LT(fixtures::eigenpair_residual(a, values, vectors, n), 1e-12);
 }
 
+// A random Hermitian n x n matrix (n x 2n doubles, (re, im) adjacent) with `copies` exactly
+// degenerate copies of each level: the matrix is block diagonal in `copies` equal blocks, as
+// the π bands of a linear chain are.
+AlignedMatrix random_hermitian(std::size_t block, std::size_t copies, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    const std::size_t n = block * copies;
+    AlignedMatrix a(n, 2 * n);
+    for (std::size_t i = 0; i < block; ++i) {
+        for (std::size_t j = i; j < block; ++j) {
+            const double re = uniform(generator);
+            const double im = i == j ? 0.0 : uniform(generator);
+            for (std::size_t c = 0; c < copies; ++c) {
+                const std::size_t r = c * block + i, s = c * block + j;
+                a(r, 2 * s) = re;
+                a(r, 2 * s + 1) = im;
+                a(s, 2 * r) = re;
+                a(s, 2 * r + 1) = -im;
+            }
+        }
+    }
+    return a;
+}
+
+TEST(LapackEigensolver, HermitianSolverGivesIndependentVectorsForDegenerateLevels) {
+    for (const std::size_t copies : {1, 2, 3}) {
+        SCOPED_TRACE(copies);
+        const std::size_t block = 7;
+        const std::size_t n = block * copies;
+        const AlignedMatrix a = random_hermitian(block, copies, 5 + static_cast<unsigned>(copies));
+        AlignedVec64 values(n);
+        AlignedMatrix vectors(n, 2 * n);
+        lapack_diagonalize_hermitian(a, values, vectors);
+
+        // A·v = λ·v in complex arithmetic, and V†V = I: degenerate levels come back as
+        // independent vectors, never one vector twice.
+        double residual = 0.0, orthonormality = 0.0;
+        for (std::size_t k = 0; k < n; ++k) {
+            for (std::size_t i = 0; i < n; ++i) {
+                double re = 0.0, im = 0.0;
+                for (std::size_t j = 0; j < n; ++j) {
+                    const double ar = a(i, 2 * j), ai = a(i, 2 * j + 1);
+                    const double vr = vectors(j, 2 * k), vi = vectors(j, 2 * k + 1);
+                    re += ar * vr - ai * vi;
+                    im += ar * vi + ai * vr;
+                }
+                residual = std::max({residual, std::abs(re - values[k] * vectors(i, 2 * k)),
+                                     std::abs(im - values[k] * vectors(i, 2 * k + 1))});
+            }
+            for (std::size_t l = 0; l < n; ++l) {
+                double re = 0.0, im = 0.0;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const double xr = vectors(i, 2 * k), xi = vectors(i, 2 * k + 1);
+                    const double yr = vectors(i, 2 * l), yi = vectors(i, 2 * l + 1);
+                    re += xr * yr + xi * yi;
+                    im += xr * yi - xi * yr;
+                }
+                orthonormality =
+                    std::max({orthonormality, std::abs(re - (k == l ? 1.0 : 0.0)), std::abs(im)});
+            }
+        }
+        EXPECT_LT(residual, 1e-12);
+        EXPECT_LT(orthonormality, 1e-12);
+
+        // The spectrum is that of the real form [[R, −I], [I, R]], in which each level
+        // occurs twice.
+        AlignedMatrix real_form(2 * n, 2 * n), work(2 * n, 2 * n), real_vectors(2 * n, 2 * n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) {
+                real_form(i, j) = real_form(n + i, n + j) = a(i, 2 * j);
+                real_form(n + i, j) = a(i, 2 * j + 1);
+                real_form(i, n + j) = -a(i, 2 * j + 1);
+            }
+        }
+        AlignedVec64 real_values(2 * n);
+        lapack_diagonalize_symmetric(real_form, work, real_values, real_vectors);
+        for (std::size_t k = 0; k < n; ++k) {
+            EXPECT_NEAR(values[k], real_values[2 * k], 1e-12);
+            EXPECT_NEAR(values[k], real_values[2 * k + 1], 1e-12);
+            if (copies > 1 && k % copies != 0) {
+                EXPECT_NEAR(values[k], values[k - 1], 1e-12);
+            }
+        }
+    }
+}
+
 TEST(LapackEigensolver, ShapeAndCountViolationsAreInternalErrors) {
     AlignedMatrix square(3, 3), work(3, 3), vectors(3, 3), wrong(2, 2), rectangle(3, 2);
     AlignedVec64 values(3), short_values(2);
+    AlignedMatrix complex_square(3, 6), complex_vectors(3, 6);
     const std::vector<std::pair<const char*, std::function<void()>>> cases = {
         {"rectangular input",
          [&] { lapack_diagonalize_symmetric(rectangle, work, values, vectors); }},
@@ -173,6 +260,12 @@ TEST(LapackEigensolver, ShapeAndCountViolationsAreInternalErrors) {
         {"no pairs requested", [&] { lapack_lowest_eigenpairs(square, work, 0, values, vectors); }},
         {"more pairs than orbitals",
          [&] { lapack_lowest_eigenpairs(square, work, 4, values, vectors); }},
+        {"Hermitian input not n x 2n",
+         [&] { lapack_diagonalize_hermitian(square, values, complex_vectors); }},
+        {"complex eigenvectors not n x 2n",
+         [&] { lapack_diagonalize_hermitian(complex_square, values, vectors); }},
+        {"Hermitian eigenvalues too short",
+         [&] { lapack_diagonalize_hermitian(complex_square, short_values, complex_vectors); }},
     };
     for (const auto& [name, call] : cases) {
         SCOPED_TRACE(name);

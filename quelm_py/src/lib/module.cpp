@@ -8,10 +8,14 @@
 #include "functions/drc_function.hpp"
 #include "functions/frequencies_function.hpp"
 #include "functions/irc_function.hpp"
+#include "functions/optimize_function.hpp"
+#include "functions/pbc_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
 #include "results/irc_result.hpp"
+#include "results/optimization_result.hpp"
+#include "results/pbc_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
@@ -34,6 +38,7 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"OptimizationPyResult", create_optimization_result_class},
     {"TransitionStatePyResult", create_transition_state_result_class},
     {"NormalModePy", create_normal_mode_class},
     {"ThermodynamicsPy", create_thermodynamics_class},
@@ -42,13 +47,17 @@ const ClassEntry module_classes[] = {
     {"IrcPyResult", create_irc_result_class},
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
+    {"PbcResultPy", create_pbc_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
-    method_def<calculate_function>(),   method_def<transition_state_function>(),
-    method_def<frequencies_function>(), method_def<irc_function>(),
-    method_def<drc_function>(),         {nullptr, nullptr, 0, nullptr},
+    method_def<calculate_function>(), method_def<transition_state_function>(),
+    method_def<calculate_function>(), method_def<optimize_function>(),
+    method_def<drc_function>(),       method_def<frequencies_function>(),
+    method_def<irc_function>(),       method_def<drc_function>(),
+    {nullptr, nullptr, 0, nullptr},   method_def<pbc_function>(),
+    {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_definition = {

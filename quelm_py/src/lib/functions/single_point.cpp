@@ -131,13 +131,7 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
         add_correction_gradient(hh.gradient_kcal_mol_angstrom, result);
     }
 
-    double isolated_energy_ev = 0.0;
-    double atomic_heats_kcal = 0.0;
-    for (const std::uint8_t z : batch.atomic_numbers) {
-        const IsolatedAtomReference reference = get_isolated_atom_energy_and_heat(z, model);
-        isolated_energy_ev += reference.energy_ev;
-        atomic_heats_kcal += reference.heat_of_formation_kcal;
-    }
+    const IsolatedAtomReference atoms = sum_isolated_atom_references(batch.atomic_numbers, model);
 
     const DipoleResult dipole = compute_dipole(batch, model, workspace.density);
     const MullikenResult mulliken = compute_mulliken_population(
@@ -146,9 +140,9 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
     result.total_energy_ev = scf.total_energy_ev + correction_kcal / kcal_mol_per_ev;
     result.electronic_energy_ev = scf.electronic_energy_ev;
     result.nuclear_repulsion_ev = scf.nuclear_repulsion_ev;
-    result.binding_energy_ev = scf.total_energy_ev - isolated_energy_ev;
+    result.binding_energy_ev = scf.total_energy_ev - atoms.energy_ev;
     result.heat_of_formation_kcal =
-        atomic_heats_kcal + kcal_mol_per_ev * result.binding_energy_ev + correction_kcal;
+        atoms.heat_of_formation_kcal + kcal_mol_per_ev * result.binding_energy_ev + correction_kcal;
     result.dipole_debye = {dipole.dipole_debye[0], dipole.dipole_debye[1], dipole.dipole_debye[2],
                            dipole.dipole_length_debye};
     result.atomic_charges = dipole.zdo_charges;
