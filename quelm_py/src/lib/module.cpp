@@ -51,14 +51,18 @@ const ClassEntry module_classes[] = {
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
+// clang-format off
 PyMethodDef module_functions[] = {
-    method_def<calculate_function>(), method_def<transition_state_function>(),
-    method_def<calculate_function>(), method_def<optimize_function>(),
-    method_def<drc_function>(),       method_def<frequencies_function>(),
-    method_def<irc_function>(),       method_def<drc_function>(),
-    {nullptr, nullptr, 0, nullptr},   method_def<pbc_function>(),
+    method_def<calculate_function>(),
+    method_def<optimize_function>(),
+    method_def<transition_state_function>(),
+    method_def<frequencies_function>(),
+    method_def<irc_function>(),
+    method_def<drc_function>(),
+    method_def<pbc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
+// clang-format on
 
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
