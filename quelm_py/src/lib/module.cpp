@@ -10,12 +10,14 @@
 #include "functions/irc_function.hpp"
 #include "functions/optimize_function.hpp"
 #include "functions/pbc_function.hpp"
+#include "functions/saddle_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
 #include "results/irc_result.hpp"
 #include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
+#include "results/saddle_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
@@ -47,6 +49,8 @@ const ClassEntry module_classes[] = {
     {"IrcPyResult", create_irc_result_class},
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
+    {"SaddlePointPy", create_saddle_point_class},
+    {"SaddlePyResult", create_saddle_result_class},
     {"PbcResultPy", create_pbc_result_class},
 };
 
@@ -59,6 +63,7 @@ PyMethodDef module_functions[] = {
     method_def<frequencies_function>(),
     method_def<irc_function>(),
     method_def<drc_function>(),
+    method_def<saddle_function>(),
     method_def<pbc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
