@@ -84,4 +84,15 @@ IsolatedAtomReference get_isolated_atom_energy_and_heat(std::uint8_t z,
     return {configuration_energy(ref, *element), ref.heat_kcal};
 }
 
+IsolatedAtomReference sum_isolated_atom_references(std::span<const std::uint8_t> atomic_numbers,
+                                                   const ParameterModel& model) {
+    IsolatedAtomReference sum;
+    for (const std::uint8_t z : atomic_numbers) {
+        const IsolatedAtomReference reference = get_isolated_atom_energy_and_heat(z, model);
+        sum.energy_ev += reference.energy_ev;
+        sum.heat_of_formation_kcal += reference.heat_of_formation_kcal;
+    }
+    return sum;
+}
+
 } // namespace quelm

@@ -5,6 +5,7 @@
 #include "parameters/parameter_model.hpp"
 
 #include <cstdint>
+#include <span>
 
 namespace quelm {
 
@@ -16,5 +17,9 @@ struct IsolatedAtomReference {
 // Both 0 when the model does not cover z.
 IsolatedAtomReference get_isolated_atom_energy_and_heat(std::uint8_t z,
                                                         const ParameterModel& model);
+
+// The references of all atoms summed: the energy and heat the molecule's are measured from.
+IsolatedAtomReference sum_isolated_atom_references(std::span<const std::uint8_t> atomic_numbers,
+                                                   const ParameterModel& model);
 
 } // namespace quelm

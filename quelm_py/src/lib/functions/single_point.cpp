@@ -131,13 +131,9 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
         add_correction_gradient(hh.gradient_kcal_mol_angstrom, result);
     }
 
-    double isolated_energy_ev = 0.0;
-    double atomic_heats_kcal = 0.0;
-    for (const std::uint8_t z : batch.atomic_numbers) {
-        const IsolatedAtomReference reference = get_isolated_atom_energy_and_heat(z, model);
-        isolated_energy_ev += reference.energy_ev;
-        atomic_heats_kcal += reference.heat_of_formation_kcal;
-    }
+    const IsolatedAtomReference atoms = sum_isolated_atom_references(batch.atomic_numbers, model);
+    const double isolated_energy_ev = atoms.energy_ev;
+    const double atomic_heats_kcal = atoms.heat_of_formation_kcal;
 
     const DipoleResult dipole = compute_dipole(batch, model, workspace.density);
     const MullikenResult mulliken = compute_mulliken_population(
