@@ -5,7 +5,11 @@
 // one line in its table, at its place in the registration order.
 
 #include "functions/calculate_function.hpp"
+#include "functions/esp_charges_function.hpp"
+#include "functions/polarizability_function.hpp"
 #include "results/calculation_result.hpp"
+#include "results/esp_result.hpp"
+#include "results/polarizability_result.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -26,11 +30,15 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"EspResultPy", create_esp_result_class},
+    {"PolarizabilityPyResult", create_polarizability_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),
+    method_def<esp_charges_function>(),
+    method_def<polarizability_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
