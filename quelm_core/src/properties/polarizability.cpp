@@ -68,6 +68,7 @@ class FieldSeries {
             run_field_scf(batch_, model_, workspace_, field_au, options_,
                           zero_field_density_.rows() > 0 ? &zero_field_density_ : nullptr);
         all_converged_ = all_converged_ && scf.converged;
+        iterations_ += scf.scf_iterations;
         return {scf.total_energy_ev / ev_per_hartree,
                 {scf.total_dipole_debye[0] * au_per_debye, scf.total_dipole_debye[1] * au_per_debye,
                  scf.total_dipole_debye[2] * au_per_debye}};
@@ -78,12 +79,14 @@ class FieldSeries {
         FieldScfResult scf =
             run_field_scf(batch_, model_, workspace_, {0.0, 0.0, 0.0}, options_, nullptr);
         all_converged_ = scf.converged;
+        iterations_ += scf.scf_iterations;
         if (options_.start_from_zero_field_density && scf.converged)
             zero_field_density_ = workspace_.density;
         return scf;
     }
 
     bool all_converged() const { return all_converged_; }
+    std::size_t iterations() const { return iterations_; }
 
   private:
     const MolecularBatch& batch_;
@@ -92,6 +95,7 @@ class FieldSeries {
     ScfWorkspace workspace_;
     AlignedMatrix zero_field_density_;
     bool all_converged_ = true;
+    std::size_t iterations_ = 0;
 };
 
 // Total energy (eV) of the workspace's final density with its own Fock matrix. The SCF
@@ -284,6 +288,7 @@ FieldScfResult run_field_scf(const MolecularBatch& batch, const ParameterModel& 
     result.total_energy_ev =
         variational_energy_ev(batch, model, workspace, options.use_nddo, scf.nuclear_repulsion_ev);
     result.converged = scf.converged;
+    result.scf_iterations = scf.iterations;
     result.atomic_charges = dipole.zdo_charges;
     for (const double q : dipole.zdo_charges)
         result.total_charge += q;
@@ -354,6 +359,7 @@ Result<PolarizabilityResult> compute_polarizability(const MolecularBatch& batch,
         }
     }
     result.all_scf_converged = series.all_converged();
+    result.scf_iterations = series.iterations();
 
     result.alpha = result.alpha_raw;
     if (options.apply_empirical_scaling) {

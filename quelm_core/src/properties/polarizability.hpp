@@ -42,6 +42,7 @@ struct FieldScfResult {
     double total_charge = 0.0;  // e
     Coordinate dipole_origin{}; // Å: centre of mass of a charged system, else the origin
     bool converged = false;
+    std::size_t scf_iterations = 0; // of the ladder rung that ended the run
 };
 
 using Tensor3 = std::array<std::array<double, 3>, 3>;
@@ -76,6 +77,7 @@ struct PolarizabilityResult {
     std::array<double, 3> gamma_mixed_energy{};
     std::array<double, 3> gamma_mixed_dipole{};
     bool all_scf_converged = false;
+    std::size_t scf_iterations = 0; // summed over all field SCFs
 };
 
 // One SCF in the field (a.u.) from a cleared workspace; with `start_density` (a converged

@@ -138,6 +138,7 @@ TEST(Polarizability, FieldScfsStartedFromTheZeroFieldDensityMatchColdStarts) {
         const PolarizabilityResult a = run(molecule, warm);
         const PolarizabilityResult b = run(molecule, cold);
         EXPECT_NEAR(a.unperturbed_energy_ev, b.unperturbed_energy_ev, 1e-9);
+        EXPECT_LT(a.scf_iterations, b.scf_iterations);
         for (std::size_t i = 0; i < 3; ++i) {
             for (std::size_t j = 0; j < 3; ++j)
                 EXPECT_NEAR(a.alpha_raw[i][j], b.alpha_raw[i][j], 1e-5);
