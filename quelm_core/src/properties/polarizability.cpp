@@ -18,7 +18,6 @@
 
 #include "properties/polarizability.hpp"
 
-#include "fock/fock_builder.hpp"
 #include "properties/dipole.hpp"
 #include "properties/polarizability_scaling.hpp"
 #include "scf/density.hpp"
@@ -105,13 +104,7 @@ class FieldSeries {
 // second order. The stencils divide energy differences by F² and F⁴, so this matters.
 double variational_energy_ev(const MolecularBatch& batch, const ParameterModel& model,
                              ScfWorkspace& workspace, bool use_nddo, double nuclear_ev) {
-    if (use_nddo) {
-        build_fock_nddo(batch, model, workspace.diatomic_pairs.data(),
-                        workspace.diatomic_pairs.size(), workspace.hcore, workspace.density,
-                        workspace.fock);
-    } else {
-        build_fock(batch, model, workspace.hcore, workspace.density, workspace.fock);
-    }
+    build_fock_matrix(batch, model, workspace, use_nddo);
     return compute_electronic_energy(workspace.density, workspace.hcore, workspace.fock) +
            nuclear_ev;
 }
