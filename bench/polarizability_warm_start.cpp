@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
                     alpha_difference,
                     std::fabs(a.result.gamma_average_au - b.result.gamma_average_au),
                     a.result.all_scf_converged && b.result.all_scf_converged ? "yes" : "no");
+        std::fflush(stdout); // a row as soon as it is measured: large molecules take minutes
     }
     return 0;
 }
