@@ -8,6 +8,7 @@ in the second and are skipped in the first; tests needing a package skip without
 
 import csv
 import importlib.util
+import math
 from pathlib import Path
 
 import pytest
@@ -35,6 +36,20 @@ WATER_DIMER = (
 FORMALDEHYDE = (
     [6, 8, 1, 1],
     [[0.0, 0.0, 0.0], [0.0, 0.0, 1.21], [0.0, 0.94, -0.59], [0.0, -0.94, -0.59]],
+)
+# Ideal D6h benzene in the xy plane (C–C 1.39 Å, C–H 1.08 Å) and D2h ethylene, C=C along z.
+_HEXAGON = [(math.cos(k * math.pi / 3), math.sin(k * math.pi / 3)) for k in range(6)]
+BENZENE = ([6] * 6 + [1] * 6, [[r * c, r * s, 0.0] for r in (1.39, 2.47) for c, s in _HEXAGON])
+ETHYLENE = (
+    [6, 6, 1, 1, 1, 1],
+    [
+        [0.0, 0.0, 0.6695],
+        [0.0, 0.0, -0.6695],
+        [0.0, 0.9289, 1.2321],
+        [0.0, -0.9289, 1.2321],
+        [0.0, 0.9289, -1.2321],
+        [0.0, -0.9289, -1.2321],
+    ],
 )
 
 ADAPTER_PACKAGES = ("numpy", "ase", "rdkit", "torch")

@@ -39,17 +39,6 @@ void build_core_hamiltonian(const MolecularBatch& batch, const ParameterModel& m
     }
 }
 
-void build_fock_matrix(const MolecularBatch& batch, const ParameterModel& model,
-                       ScfWorkspace& workspace, bool use_nddo) {
-    if (use_nddo) {
-        build_fock_nddo(batch, model, workspace.diatomic_pairs.data(),
-                        workspace.diatomic_pairs.size(), workspace.hcore, workspace.density,
-                        workspace.fock);
-    } else {
-        build_fock(batch, model, workspace.hcore, workspace.density, workspace.fock);
-    }
-}
-
 // F ← F + Q·(I − ½P): raises the virtual orbitals by Q relative to the occupied ones
 // (½P projects onto the occupied space of an idempotent closed-shell density).
 void apply_level_shift(AlignedMatrix& fock, const AlignedMatrix& density, double shift_ev) {
@@ -139,6 +128,17 @@ ScfResult run_retry_ladder(const MolecularBatch& batch, const ParameterModel& mo
 }
 
 } // namespace
+
+void build_fock_matrix(const MolecularBatch& batch, const ParameterModel& model,
+                       ScfWorkspace& workspace, bool use_nddo) {
+    if (use_nddo) {
+        build_fock_nddo(batch, model, workspace.diatomic_pairs.data(),
+                        workspace.diatomic_pairs.size(), workspace.hcore, workspace.density,
+                        workspace.fock);
+    } else {
+        build_fock(batch, model, workspace.hcore, workspace.density, workspace.fock);
+    }
+}
 
 std::size_t count_occupied_orbitals(const MolecularBatch& batch, const ParameterModel& model) {
     double electrons = 0.0;

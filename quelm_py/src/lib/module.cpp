@@ -6,16 +6,20 @@
 
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
+#include "functions/esp_charges_function.hpp"
 #include "functions/frequencies_function.hpp"
 #include "functions/irc_function.hpp"
 #include "functions/optimize_function.hpp"
 #include "functions/pbc_function.hpp"
+#include "functions/polarizability_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
+#include "results/esp_result.hpp"
 #include "results/irc_result.hpp"
 #include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
+#include "results/polarizability_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
@@ -48,6 +52,8 @@ const ClassEntry module_classes[] = {
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
     {"PbcResultPy", create_pbc_result_class},
+    {"EspResultPy", create_esp_result_class},
+    {"PolarizabilityPyResult", create_polarizability_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
@@ -57,9 +63,11 @@ PyMethodDef module_functions[] = {
     method_def<optimize_function>(),
     method_def<transition_state_function>(),
     method_def<frequencies_function>(),
+    method_def<esp_charges_function>(),
     method_def<irc_function>(),
     method_def<drc_function>(),
     method_def<pbc_function>(),
+    method_def<polarizability_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 // clang-format on
