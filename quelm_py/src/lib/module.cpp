@@ -5,7 +5,9 @@
 // one line in its table, at its place in the registration order.
 
 #include "functions/calculate_function.hpp"
+#include "functions/excited_state_functions.hpp"
 #include "results/calculation_result.hpp"
+#include "results/excited_state_results.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -26,11 +28,16 @@ struct ClassEntry {
 };
 const ClassEntry module_classes[] = {
     {"CalculationResult", create_calculation_result_class},
+    {"CiStatePy", create_ci_state_class},
+    {"MeciPyResult", create_meci_result_class},
+    {"UvVisSpectrumPy", create_uv_vis_spectrum_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),
+    method_def<meci_function>(),
+    method_def<uv_vis_spectrum_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
