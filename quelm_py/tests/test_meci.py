@@ -155,7 +155,18 @@ def test_active_space_violations_are_internal_errors(molecule, active_orbitals, 
 def test_classes_are_registered_with_their_docstrings():
     assert quelm_py.CiStatePy.__doc__ == "Single CI electronic state result exposed to Python."
     assert quelm_py.MeciPyResult.__doc__ == "Complete MECI calculation result exposed to Python."
-    assert quelm_py.meci.__doc__.splitlines()[0] == (
-        "Run Multi-Electron Configuration Interaction (MECI) excited state calculation."
+    assert quelm_py.meci.__doc__ == (
+        "Run Multi-Electron Configuration Interaction (MECI) excited state calculation.\n"
+        "\n"
+        "Parameters:\n"
+        "- `atomic_numbers`: list of integer atomic numbers\n"
+        "- `coordinates`: 3D coordinates in Angstroms\n"
+        '- `method`: Semi-empirical Hamiltonian (default: "PM6")\n'
+        "- `active_orbitals`: Number of active orbitals (default: 2)\n"
+        "- `target_root`: Target root state, 1-indexed (default: 1 = ground state)\n"
+        "- `use_nddo`: Enable full NDDO integrals (default: true)"
+    )
+    assert quelm_py.uv_vis_spectrum.__doc__.splitlines()[10] == (
+        "- `fwhm_nm`: Gaussian broadening FWHM in nm (default: 20.0)"
     )
     assert not hasattr(quelm_py.MeciPyResult, "to_dict")

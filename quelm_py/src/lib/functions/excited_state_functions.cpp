@@ -13,6 +13,29 @@
 namespace quelm {
 namespace {
 
+// The parameter lines both functions share, in their order.
+#define QUELM_EXCITED_STATE_COMMON_PARAMETERS                                                      \
+    "- `atomic_numbers`: list of integer atomic numbers\n"                                         \
+    "- `coordinates`: 3D coordinates in Angstroms\n"                                               \
+    "- `method`: Semi-empirical Hamiltonian (default: \"PM6\")\n"                                  \
+    "- `active_orbitals`: Number of active orbitals (default: 2)\n"
+
+// The molecule, the method and the active space: the first four arguments of both.
+struct MoleculeAndActiveSpace {
+    std::vector<std::uint8_t> atomic_numbers;
+    std::vector<Coordinate> coordinates;
+    ChoiceName method{"PM6", "PM6"};
+    std::size_t active_orbitals = 2;
+};
+
+bool convert_molecule_and_active_space(const BoundArguments& arguments,
+                                       MoleculeAndActiveSpace& values) {
+    return arguments.convert(0, values.atomic_numbers, convert_atomic_numbers) &&
+           arguments.convert(1, values.coordinates, convert_coordinates) &&
+           arguments.convert_or_default(2, values.method, convert_choice_name) &&
+           arguments.convert_or_default(3, values.active_orbitals, convert_count);
+}
+
 const ParameterSpec meci_parameters[] = {
     {"atomic_numbers", true},   {"coordinates", true},  {"method", false},
     {"active_orbitals", false}, {"target_root", false}, {"use_nddo", false},
@@ -23,30 +46,22 @@ constexpr const char* meci_doc =
     "use_nddo=True)\n--\n\n"
     "Run Multi-Electron Configuration Interaction (MECI) excited state calculation.\n"
     "\n"
-    "Parameters:\n"
-    "- `atomic_numbers`: list of integer atomic numbers\n"
-    "- `coordinates`: 3D coordinates in Angstroms\n"
-    "- `method`: Semi-empirical Hamiltonian (default: \"PM6\")\n"
-    "- `active_orbitals`: Number of active orbitals (default: 2)\n"
+    "Parameters:\n" QUELM_EXCITED_STATE_COMMON_PARAMETERS
     "- `target_root`: Target root state, 1-indexed (default: 1 = ground state)\n"
     "- `use_nddo`: Enable full NDDO integrals (default: true)";
 
 PyObject* meci_body(const BoundArguments& arguments) {
-    std::vector<std::uint8_t> atomic_numbers;
-    std::vector<Coordinate> coordinates;
-    ChoiceName method{"PM6", "PM6"};
+    MoleculeAndActiveSpace m;
     MeciSettings settings;
-    const bool converted =
-        arguments.convert(0, atomic_numbers, convert_atomic_numbers) &&
-        arguments.convert(1, coordinates, convert_coordinates) &&
-        arguments.convert_or_default(2, method, convert_choice_name) &&
-        arguments.convert_or_default(3, settings.active_orbitals, convert_count) &&
-        arguments.convert_or_default(4, settings.target_root, convert_count) &&
-        arguments.convert_or_default(5, settings.use_nddo, convert_bool);
+    const bool converted = convert_molecule_and_active_space(arguments, m) &&
+                           arguments.convert_or_default(4, settings.target_root, convert_count) &&
+                           arguments.convert_or_default(5, settings.use_nddo, convert_bool);
     if (!converted)
         return nullptr;
-    return result_to_python(run_meci_internal(atomic_numbers, coordinates, method, settings, true),
-                            wrap_meci_result);
+    settings.active_orbitals = m.active_orbitals;
+    return result_to_python(
+        run_meci_internal(m.atomic_numbers, m.coordinates, m.method, settings, true),
+        wrap_meci_result);
 }
 
 const ParameterSpec uv_vis_parameters[] = {
@@ -61,11 +76,7 @@ constexpr const char* uv_vis_doc =
     "use_nddo=True)\n--\n\n"
     "Simulate UV-Vis electronic absorption spectrum from CI states.\n"
     "\n"
-    "Parameters:\n"
-    "- `atomic_numbers`: list of integer atomic numbers\n"
-    "- `coordinates`: 3D coordinates in Angstroms\n"
-    "- `method`: Semi-empirical Hamiltonian (default: \"PM6\")\n"
-    "- `active_orbitals`: Number of active orbitals (default: 2)\n"
+    "Parameters:\n" QUELM_EXCITED_STATE_COMMON_PARAMETERS
     "- `min_wavelength_nm`: Minimum wavelength in nm (default: 100.0)\n"
     "- `max_wavelength_nm`: Maximum wavelength in nm (default: 800.0)\n"
     "- `step_nm`: Wavelength step size in nm (default: 1.0)\n"
@@ -73,17 +84,11 @@ constexpr const char* uv_vis_doc =
     "- `use_nddo`: Enable full NDDO integrals (default: true)";
 
 PyObject* uv_vis_body(const BoundArguments& arguments) {
-    std::vector<std::uint8_t> atomic_numbers;
-    std::vector<Coordinate> coordinates;
-    ChoiceName method{"PM6", "PM6"};
-    std::size_t active_orbitals = 2;
+    MoleculeAndActiveSpace m;
     SpectrumGrid grid;
     bool use_nddo = true;
     const bool converted =
-        arguments.convert(0, atomic_numbers, convert_atomic_numbers) &&
-        arguments.convert(1, coordinates, convert_coordinates) &&
-        arguments.convert_or_default(2, method, convert_choice_name) &&
-        arguments.convert_or_default(3, active_orbitals, convert_count) &&
+        convert_molecule_and_active_space(arguments, m) &&
         arguments.convert_or_default(4, grid.min_wavelength_nm, convert_double) &&
         arguments.convert_or_default(5, grid.max_wavelength_nm, convert_double) &&
         arguments.convert_or_default(6, grid.step_nm, convert_double) &&
@@ -91,9 +96,9 @@ PyObject* uv_vis_body(const BoundArguments& arguments) {
         arguments.convert_or_default(8, use_nddo, convert_bool);
     if (!converted)
         return nullptr;
-    return result_to_python(
-        run_uv_vis_internal(atomic_numbers, coordinates, method, active_orbitals, grid, use_nddo),
-        wrap_uv_vis_spectrum);
+    return result_to_python(run_uv_vis_internal(m.atomic_numbers, m.coordinates, m.method,
+                                                m.active_orbitals, grid, use_nddo),
+                            wrap_uv_vis_spectrum);
 }
 
 } // namespace
