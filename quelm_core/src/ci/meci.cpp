@@ -32,8 +32,8 @@ namespace {
 using Mask = std::uint32_t;
 
 constexpr double degeneracy_lift = 1e-10;       // eV, splits exact ties between roots
-constexpr double ev_to_cm1 = 8065.54429;        // cm⁻¹ per eV
-constexpr double nm_ev = 1239.841984;           // hc in eV·nm
+constexpr double cm1_per_ev = 8065.54429;       // cm⁻¹ per eV
+constexpr double hc_ev_nm = 1239.841984;        // hc in eV·nm
 constexpr double smallest_excitation_ev = 1e-4; // below: same level, no wavelength
 // Roots closer than this are one level split only by round-off and the degeneracy lift
 // (at most 4900 · 1e-10 eV): their spin states are separated inside the level.
@@ -738,9 +738,9 @@ MeciResult run_meci(const MolecularBatch& batch, const ParameterModel& model,
         state.root = r + 1;
         state.energy_ev = workspace.eigenvalues[r];
         state.excitation_energy_ev = state.energy_ev - lowest;
-        state.excitation_energy_cm1 = state.excitation_energy_ev * ev_to_cm1;
+        state.excitation_energy_cm1 = state.excitation_energy_ev * cm1_per_ev;
         state.wavelength_nm = state.excitation_energy_ev > smallest_excitation_ev
-                                  ? nm_ev / state.excitation_energy_ev
+                                  ? hc_ev_nm / state.excitation_energy_ev
                                   : 0.0;
     }
 
