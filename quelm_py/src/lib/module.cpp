@@ -7,6 +7,7 @@
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
 #include "functions/esp_charges_function.hpp"
+#include "functions/excited_state_functions.hpp"
 #include "functions/frequencies_function.hpp"
 #include "functions/irc_function.hpp"
 #include "functions/optimize_function.hpp"
@@ -16,6 +17,7 @@
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
 #include "results/esp_result.hpp"
+#include "results/excited_state_results.hpp"
 #include "results/irc_result.hpp"
 #include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
@@ -51,6 +53,9 @@ const ClassEntry module_classes[] = {
     {"IrcPyResult", create_irc_result_class},
     {"DrcFramePy", create_drc_frame_class},
     {"DrcPyResult", create_drc_result_class},
+    {"CiStatePy", create_ci_state_class},
+    {"MeciPyResult", create_meci_result_class},
+    {"UvVisSpectrumPy", create_uv_vis_spectrum_class},
     {"PbcResultPy", create_pbc_result_class},
     {"EspResultPy", create_esp_result_class},
     {"PolarizabilityPyResult", create_polarizability_result_class},
@@ -66,6 +71,8 @@ PyMethodDef module_functions[] = {
     method_def<esp_charges_function>(),
     method_def<irc_function>(),
     method_def<drc_function>(),
+    method_def<meci_function>(),
+    method_def<uv_vis_spectrum_function>(),
     method_def<pbc_function>(),
     method_def<polarizability_function>(),
     {nullptr, nullptr, 0, nullptr},
