@@ -7,6 +7,7 @@
 #include "functions/calculate_function.hpp"
 #include "results/calculation_result.hpp"
 #include "toolkit/function_table.hpp"
+#include "toolkit/guarded_call.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
 
@@ -97,6 +98,8 @@ PyObject* initialise_module() {
     if (!run_adapter_script(module.get()))
         return nullptr;
     module_initialised = true;
+    // Ctrl-C stops the engine's long loops (see toolkit/guarded_call.hpp).
+    install_interruption_poll();
     return module.release();
 }
 
