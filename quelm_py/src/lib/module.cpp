@@ -10,6 +10,7 @@
 #include "toolkit/guarded_call.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
+#include "toolkit/result_class.hpp"
 
 #include <array>
 
@@ -94,6 +95,8 @@ PyObject* initialise_module() {
     if (PyModule_AddFunctions(module.get(), module_functions) != 0)
         return nullptr;
     if (!add_object(module.get(), "InternalError", create_internal_error_type()))
+        return nullptr;
+    if (!add_result_reconstructor(module.get()))
         return nullptr;
     if (!run_adapter_script(module.get()))
         return nullptr;
