@@ -17,6 +17,7 @@
 #include "scf/initial_guess.hpp"
 #include "solvation/cosmo.hpp"
 #include "types/internal_error.hpp"
+#include "types/interruption.hpp"
 
 #include <cmath>
 
@@ -204,6 +205,7 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     double previous_total_ev = 0.0;
     double shift_in_effect_ev = 0.0;
     for (std::size_t k = 1; k <= options.max_iter; ++k) {
+        check_for_interruption();
         result.iterations = k;
         build_fock_matrix(batch, model, workspace, options.use_nddo);
         if (cosmo) {

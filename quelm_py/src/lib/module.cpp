@@ -25,8 +25,10 @@
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
+#include "toolkit/guarded_call.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
+#include "toolkit/result_class.hpp"
 
 #include <array>
 
@@ -139,9 +141,13 @@ PyObject* initialise_module() {
         return nullptr;
     if (!add_object(module.get(), "InternalError", create_internal_error_type()))
         return nullptr;
+    if (!add_result_reconstructor(module.get()))
+        return nullptr;
     if (!run_adapter_script(module.get()))
         return nullptr;
     module_initialised = true;
+    // Ctrl-C stops the engine's long loops (see toolkit/guarded_call.hpp).
+    install_interruption_poll();
     return module.release();
 }
 
