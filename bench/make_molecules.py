@@ -85,6 +85,14 @@ def series() -> dict:
     writers["chloroparaffin_c12"] = lambda: embed(
         "chloroparaffin_c12", "ClCC(Cl)CC(Cl)C(Cl)CCC(Cl)C(Cl)CC(Cl)CCl"
     )
+    # Molecules with measured gas or solution polarizabilities, for the polarizability table.
+    for name, smiles in (
+        ("h2o", "O"),
+        ("benzene", "c1ccccc1"),
+        ("urea", "NC(=O)N"),
+        ("p_nitroaniline", "Nc1ccc(cc1)[N+](=O)[O-]"),
+    ):
+        writers[name] = lambda n=name, s=smiles: embed(n, s)
     return writers
 
 

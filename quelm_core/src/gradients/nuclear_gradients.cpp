@@ -18,6 +18,7 @@
 #include "integrals/multipoles.hpp"
 #include "scf/density.hpp"
 #include "types/internal_error.hpp"
+#include "types/interruption.hpp"
 
 #include <cmath>
 #include <optional>
@@ -82,6 +83,7 @@ void compute_cartesian_gradients_with_options(MolecularBatch& batch, const Param
 
     const PairEnergyEvaluator evaluator(batch, model, density, options.use_nddo);
     for (std::size_t i = 0; i < batch.n_atoms; ++i) {
+        check_for_interruption();
         if (!evaluator.covers(i))
             continue;
         for (std::size_t j = 0; j < i; ++j) {

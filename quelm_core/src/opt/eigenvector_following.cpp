@@ -191,14 +191,8 @@ double column_dot(const AlignedMatrix& v_matrix, std::size_t j, const std::vecto
 
 double heat_of_formation_kcal(const MolecularBatch& batch, const ParameterModel& model,
                               double energy_ev) {
-    double atoms_ev = 0.0;
-    double atoms_kcal = 0.0;
-    for (const std::uint8_t z : batch.atomic_numbers) {
-        const IsolatedAtomReference reference = get_isolated_atom_energy_and_heat(z, model);
-        atoms_ev += reference.energy_ev;
-        atoms_kcal += reference.heat_of_formation_kcal;
-    }
-    return atoms_kcal + (energy_ev - atoms_ev) * kcal_mol_per_ev;
+    const IsolatedAtomReference atoms = sum_isolated_atom_references(batch.atomic_numbers, model);
+    return atoms.heat_of_formation_kcal + (energy_ev - atoms.energy_ev) * kcal_mol_per_ev;
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "scf/initial_guess.hpp"
 #include "solvation/cosmo.hpp"
 #include "types/internal_error.hpp"
+#include "types/interruption.hpp"
 
 #include <cmath>
 
@@ -36,17 +37,6 @@ void build_core_hamiltonian(const MolecularBatch& batch, const ParameterModel& m
                          workspace.diatomic_pairs.size(), workspace.hcore);
     } else {
         build_hcore(batch, model, workspace.hcore);
-    }
-}
-
-void build_fock_matrix(const MolecularBatch& batch, const ParameterModel& model,
-                       ScfWorkspace& workspace, bool use_nddo) {
-    if (use_nddo) {
-        build_fock_nddo(batch, model, workspace.diatomic_pairs.data(),
-                        workspace.diatomic_pairs.size(), workspace.hcore, workspace.density,
-                        workspace.fock);
-    } else {
-        build_fock(batch, model, workspace.hcore, workspace.density, workspace.fock);
     }
 }
 
@@ -140,6 +130,17 @@ ScfResult run_retry_ladder(const MolecularBatch& batch, const ParameterModel& mo
 
 } // namespace
 
+void build_fock_matrix(const MolecularBatch& batch, const ParameterModel& model,
+                       ScfWorkspace& workspace, bool use_nddo) {
+    if (use_nddo) {
+        build_fock_nddo(batch, model, workspace.diatomic_pairs.data(),
+                        workspace.diatomic_pairs.size(), workspace.hcore, workspace.density,
+                        workspace.fock);
+    } else {
+        build_fock(batch, model, workspace.hcore, workspace.density, workspace.fock);
+    }
+}
+
 std::size_t count_occupied_orbitals(const MolecularBatch& batch, const ParameterModel& model) {
     double electrons = 0.0;
     for (std::uint8_t z : batch.atomic_numbers) {
@@ -204,6 +205,7 @@ ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterM
     double previous_total_ev = 0.0;
     double shift_in_effect_ev = 0.0;
     for (std::size_t k = 1; k <= options.max_iter; ++k) {
+        check_for_interruption();
         result.iterations = k;
         build_fock_matrix(batch, model, workspace, options.use_nddo);
         if (cosmo) {

@@ -51,6 +51,11 @@ struct ScfResult {
 // charges (rounded down).
 std::size_t count_occupied_orbitals(const MolecularBatch& batch, const ParameterModel& model);
 
+// F from the workspace's density and core Hamiltonian (with its cached pair integrals when
+// use_nddo is set), into the workspace's Fock matrix.
+void build_fock_matrix(const MolecularBatch& batch, const ParameterModel& model,
+                       ScfWorkspace& workspace, bool use_nddo);
+
 // One SCF run with exactly the given options.
 ScfResult run_rhf_scf_with_options(const MolecularBatch& batch, const ParameterModel& model,
                                    ScfWorkspace& workspace, const ScfOptions& options);

@@ -6,23 +6,31 @@
 
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
+#include "functions/esp_charges_function.hpp"
+#include "functions/excited_state_functions.hpp"
 #include "functions/frequencies_function.hpp"
 #include "functions/irc_function.hpp"
 #include "functions/optimize_function.hpp"
 #include "functions/pbc_function.hpp"
+#include "functions/polarizability_function.hpp"
 #include "functions/saddle_function.hpp"
 #include "functions/transition_state_function.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
+#include "results/esp_result.hpp"
+#include "results/excited_state_results.hpp"
 #include "results/irc_result.hpp"
 #include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
+#include "results/polarizability_result.hpp"
 #include "results/saddle_result.hpp"
 #include "results/transition_state_result.hpp"
 #include "results/vibrational_result.hpp"
 #include "toolkit/function_table.hpp"
+#include "toolkit/guarded_call.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
+#include "toolkit/result_class.hpp"
 
 #include <array>
 
@@ -51,7 +59,12 @@ const ClassEntry module_classes[] = {
     {"DrcPyResult", create_drc_result_class},
     {"SaddlePointPy", create_saddle_point_class},
     {"SaddlePyResult", create_saddle_result_class},
+    {"CiStatePy", create_ci_state_class},
+    {"MeciPyResult", create_meci_result_class},
+    {"UvVisSpectrumPy", create_uv_vis_spectrum_class},
     {"PbcResultPy", create_pbc_result_class},
+    {"EspResultPy", create_esp_result_class},
+    {"PolarizabilityPyResult", create_polarizability_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
@@ -61,10 +74,14 @@ PyMethodDef module_functions[] = {
     method_def<optimize_function>(),
     method_def<transition_state_function>(),
     method_def<frequencies_function>(),
+    method_def<esp_charges_function>(),
     method_def<irc_function>(),
     method_def<drc_function>(),
     method_def<saddle_function>(),
+    method_def<meci_function>(),
+    method_def<uv_vis_spectrum_function>(),
     method_def<pbc_function>(),
+    method_def<polarizability_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 // clang-format on
@@ -129,9 +146,13 @@ PyObject* initialise_module() {
         return nullptr;
     if (!add_object(module.get(), "InternalError", create_internal_error_type()))
         return nullptr;
+    if (!add_result_reconstructor(module.get()))
+        return nullptr;
     if (!run_adapter_script(module.get()))
         return nullptr;
     module_initialised = true;
+    // Ctrl-C stops the engine's long loops (see toolkit/guarded_call.hpp).
+    install_interruption_poll();
     return module.release();
 }
 

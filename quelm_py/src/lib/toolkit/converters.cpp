@@ -59,6 +59,16 @@ bool convert_atomic_number(PyObject* item, std::uint8_t& z) {
     return true;
 }
 
+// The first `length` items of a sequence as doubles.
+bool convert_numbers(PyObject* sequence, Py_ssize_t length, double* values) {
+    for (Py_ssize_t k = 0; k < length; ++k) {
+        PyRef item(PySequence_GetItem(sequence, k));
+        if (!item || !convert_double(item.get(), values[k]))
+            return false;
+    }
+    return true;
+}
+
 bool convert_row(PyObject* row, Coordinate& position) {
     const Py_ssize_t length = sequence_length(row);
     if (length < 0)
@@ -67,12 +77,30 @@ bool convert_row(PyObject* row, Coordinate& position) {
         PyErr_Format(PyExc_ValueError, "expected a sequence of length 3 (got %zd)", length);
         return false;
     }
-    for (Py_ssize_t axis = 0; axis < 3; ++axis) {
-        PyRef item(PySequence_GetItem(row, axis));
-        if (!item || !convert_double(item.get(), position[static_cast<std::size_t>(axis)])) {
+    return convert_numbers(row, 3, position.data());
+}
+
+bool convert_free_row(PyObject* row, std::vector<double>& values) {
+    const Py_ssize_t length = sequence_length(row);
+    if (length < 0)
+        return false;
+    values.resize(static_cast<std::size_t>(length));
+    return convert_numbers(row, length, values.data());
+}
+
+// Each row of a sequence of rows through convert_one.
+template <typename Row, typename ConvertOne>
+bool convert_rows(PyObject* object, std::vector<Row>& out, ConvertOne convert_one) {
+    const Py_ssize_t length = sequence_length(object);
+    if (length < 0)
+        return false;
+    std::vector<Row> rows(static_cast<std::size_t>(length));
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        PyRef row(PySequence_GetItem(object, i));
+        if (!row || !convert_one(row.get(), rows[static_cast<std::size_t>(i)]))
             return false;
-        }
     }
+    out = std::move(rows);
     return true;
 }
 
@@ -94,17 +122,11 @@ bool convert_atomic_numbers(PyObject* object, std::vector<std::uint8_t>& atomic_
 }
 
 bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates) {
-    const Py_ssize_t length = sequence_length(object);
-    if (length < 0)
-        return false;
-    std::vector<Coordinate> rows(static_cast<std::size_t>(length));
-    for (Py_ssize_t i = 0; i < length; ++i) {
-        PyRef row(PySequence_GetItem(object, i));
-        if (!row || !convert_row(row.get(), rows[static_cast<std::size_t>(i)]))
-            return false;
-    }
-    coordinates = std::move(rows);
-    return true;
+    return convert_rows(object, coordinates, convert_row);
+}
+
+bool convert_coordinate_rows(PyObject* object, std::vector<std::vector<double>>& rows) {
+    return convert_rows(object, rows, convert_free_row);
 }
 
 bool convert_double(PyObject* object, double& value) {

@@ -41,6 +41,18 @@ Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_co
     return true;
 }
 
+Result<std::vector<Coordinate>> check_xyz_rows(const std::vector<std::vector<double>>& rows) {
+    std::vector<Coordinate> coordinates(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].size() != 3) {
+            return Error{"Atom " + std::to_string(i) + " coordinate must be [x, y, z], got " +
+                         std::to_string(rows[i].size()) + " elements"};
+        }
+        coordinates[i] = {rows[i][0], rows[i][1], rows[i][2]};
+    }
+    return coordinates;
+}
+
 Result<std::size_t> check_closed_shell(std::span<const std::uint8_t> atomic_numbers,
                                        const ParameterModel& model, const ChoiceName& method) {
     double core_charge_sum = 0.0;

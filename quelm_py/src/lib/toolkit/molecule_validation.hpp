@@ -6,12 +6,14 @@
 
 #include "parameters/parameter_model.hpp"
 #include "toolkit/choice_name.hpp"
+#include "types/molecular_batch.hpp"
 #include "types/result.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace quelm {
 
@@ -29,6 +31,10 @@ struct MoleculeMessages {
 // Checks 1 and 2: non-empty, and as many coordinate rows as atoms.
 Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_coordinates,
                                   const MoleculeMessages& messages);
+
+// Rows converted with any length (convert_coordinate_rows) as [x, y, z] coordinates, or
+// "Atom {index} coordinate must be [x, y, z], got {n} elements" for the first other row.
+Result<std::vector<Coordinate>> check_xyz_rows(const std::vector<std::vector<double>>& rows);
 
 // Checks 4 and 5: every element covered by the model (the first uncovered atom fails,
 // quoting the method as the caller wrote it), and an even valence electron count, the

@@ -2,6 +2,8 @@
 
 #include "toolkit/python_values.hpp"
 
+#include "types/internal_error.hpp"
+
 namespace quelm {
 
 PyObject* float_object(double value) {
@@ -14,6 +16,16 @@ PyObject* int_object(std::size_t value) {
 
 PyObject* bool_object(bool value) {
     return PyBool_FromLong(value ? 1 : 0);
+}
+
+std::string float_repr(double value) {
+    PyRef number(PyFloat_FromDouble(value));
+    PyRef text(number ? PyObject_Repr(number.get()) : nullptr);
+    PyRef bytes(text ? PyUnicode_AsUTF8String(text.get()) : nullptr);
+    const char* data = bytes ? PyBytes_AsString(bytes.get()) : nullptr;
+    if (data == nullptr)
+        throw InternalError("repr of a float failed");
+    return data;
 }
 
 PyObject* float_list(std::span<const double> values) {

@@ -8,12 +8,17 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 
 namespace quelm {
 
 PyObject* float_object(double value);
 PyObject* int_object(std::size_t value);
 PyObject* bool_object(bool value);
+
+// Python's repr of a float (shortest round trip, "0.5", "1e-05"). Throws InternalError if
+// Python cannot build it (out of memory).
+std::string float_repr(double value);
 
 // [v0, v1, ...]
 PyObject* float_list(std::span<const double> values);
