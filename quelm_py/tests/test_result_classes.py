@@ -12,12 +12,13 @@ from conftest import FORMALDEHYDE, H2, WATER
 
 import quelm_py
 
-WATER_Z, WATER_XYZ = WATER
-STRETCHED_WATER_XYZ = [[0.0, 0.0, 0.1173], [0.0, 0.80, -0.50], [0.0, -0.80, -0.50]]
 
 # Class name -> (module function, positional arguments, keyword arguments, attribute path
 # from the function's result to an instance). Small molecules and loose budgets: only the
 # result's plumbing is under test here.
+# H2 stretched far enough that SADDLE has to run cycles.
+STRETCHED_H2 = [[0.0, 0.0, 0.0], [0.0, 0.0, 1.3]]
+
 INSTANCE_SOURCES = {
     "CalculationResult": ("calculate", WATER, {}, ()),
     "OptimizationPyResult": ("optimize", WATER, {"max_cycles": 2}, ()),
@@ -29,13 +30,8 @@ INSTANCE_SOURCES = {
     "IrcPointPy": ("irc", WATER, {"max_points": 2}, ("points", 0)),
     "DrcPyResult": ("drc", WATER, {"total_steps": 2}, ()),
     "DrcFramePy": ("drc", WATER, {"total_steps": 2}, ("frames", 0)),
-    "SaddlePyResult": ("saddle", (WATER_Z, WATER_XYZ, STRETCHED_WATER_XYZ), {"max_cycles": 2}, ()),
-    "SaddlePointPy": (
-        "saddle",
-        (WATER_Z, WATER_XYZ, STRETCHED_WATER_XYZ),
-        {"max_cycles": 2},
-        ("trajectory", 0),
-    ),
+    "SaddlePyResult": ("saddle", (*H2, STRETCHED_H2), {"max_cycles": 2}, ()),
+    "SaddlePointPy": ("saddle", (*H2, STRETCHED_H2), {"max_cycles": 2}, ("trajectory", 0)),
     "MeciPyResult": ("meci", FORMALDEHYDE, {}, ()),
     "CiStatePy": ("meci", FORMALDEHYDE, {}, ("states", 0)),
     "UvVisSpectrumPy": ("uv_vis_spectrum", FORMALDEHYDE, {}, ()),
