@@ -12,7 +12,6 @@ from conftest import FORMALDEHYDE, H2, WATER
 
 import quelm_py
 
-
 # Class name -> (module function, positional arguments, keyword arguments, attribute path
 # from the function's result to an instance). Small molecules and loose budgets: only the
 # result's plumbing is under test here.
