@@ -217,6 +217,9 @@ inline Molecule dichloromethane() { return {{17, 6, 17, 1, 1}, {{{1.474247, 0.82
 inline Molecule bromomethane() { return {{6, 35, 1, 1, 1}, {{{-0.183724, -0.007127, 0.002509}, {1.749559, 0.067869, -0.023891}, {-0.503114, -0.761085, -0.718418}, {-0.564468, 0.977759, -0.271774}, {-0.498253, -0.277416, 1.011575}}}}; }
 inline Molecule iodomethane() { return {{6, 53, 1, 1, 1}, {{{-0.186076, -0.005974, 0.00149}, {1.924905, 0.061794, -0.015432}, {-0.561579, -0.756522, -0.700655}, {-0.613342, 0.960701, -0.281904}, {-0.563908, -0.259999, 0.996501}}}}; }
 inline Molecule sulfur_hexafluoride() { return {{16, 9, 9, 9, 9, 9, 9}, {{{0.0, 0.0, 0.0}, {1.561, 0.0, 0.0}, {-1.561, 0.0, 0.0}, {0.0, 1.561, 0.0}, {0.0, -1.561, 0.0}, {0.0, 0.0, 1.561}, {0.0, 0.0, -1.561}}}}; }
+inline Molecule dimethyl_sulfoxide() { return {{6, 16, 6, 8, 1, 1, 1, 1, 1, 1}, {{{-1.317836, -0.079808, -0.321729}, {-0.142883, 0.261501, 1.010905}, {1.324715, 0.299262, -0.046286}, {-0.054697, -0.971099, 1.861192}, {-1.046555, -1.008316, -0.829754}, {-1.315529, 0.750761, -1.031405}, {-2.315544, -0.182049, 0.111611}, {2.20245, 0.46605, 0.582539}, {1.23496, 1.116625, -0.765558}, {1.430918, -0.652927, -0.571516}}}}; }
+inline Molecule dibromomethane() { return {{35, 6, 35, 1, 1}, {{{1.62885, 0.860659, -0.023093}, {-0.002658, -0.176277, 0.007771}, {-1.602181, 0.907979, -0.054876}, {-0.003764, -0.835845, -0.86183}, {-0.020248, -0.756515, 0.932028}}}}; }
+inline Molecule thiophene() { return {{6, 6, 6, 16, 6, 1, 1, 1, 1}, {{{0.576294, -0.821346, -0.064583}, {-0.826273, -0.568674, -0.069119}, {-1.109555, 0.774383, 0.049609}, {0.309973, 1.723614, 0.165803}, {1.309703, 0.338553, 0.057442}, {1.025015, -1.803681, -0.146623}, {-1.589067, -1.332756, -0.155073}, {-2.081656, 1.24734, 0.074041}, {2.385566, 0.442568, 0.088503}}}}; }
 // clang-format on
 
 // Orbital rotation of an s, p, d atom carried along with a rotation r of the molecule:
@@ -285,6 +288,21 @@ class Pm6WithDerivedDData final : public ParameterModel {
 
   private:
     bool feathering_;
+};
+
+// A test double for the branches of atoms with nine orbitals but no d data: PM6's elements
+// and core repulsion without PM6's d records, so the d shells get no one-centre terms and
+// bare d monopoles.
+class Pm6WithoutDData final : public ParameterModel {
+  public:
+    std::optional<ElementParameters> get_element(std::uint8_t z) const override {
+        return pm6_model().get_element(z);
+    }
+    std::string_view name() const override { return "PM6"; }
+    double pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
+                               double r_angstrom) const override {
+        return pm6_model().pair_core_repulsion(a, b, r_angstrom);
+    }
 };
 
 } // namespace quelm::fixtures
