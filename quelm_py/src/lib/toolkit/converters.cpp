@@ -3,6 +3,7 @@
 
 #include "toolkit/converters.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -44,6 +45,35 @@ bool to_utf8(PyObject* text, std::string& out) {
     return true;
 }
 
+// Marks a ValueError whose message the argument binder completes with the argument name.
+constexpr const char* needs_argument_name_attribute = "_quelm_needs_argument_name";
+
+// ValueError "{prefix}{repr(value)}", marked for the argument name: a NaN or an infinity
+// would otherwise travel through the engine and come back as NaN energies, or as a
+// converged-looking result of nonsense.
+bool refuse_non_finite(const char* prefix, double value) {
+    PyRef number(PyFloat_FromDouble(value));
+    if (!number)
+        return false;
+    PyRef message(PyUnicode_FromFormat("%s%R", prefix, number.get()));
+    if (!message)
+        return false;
+    PyRef error(PyObject_CallFunctionObjArgs(PyExc_ValueError, message.get(), nullptr));
+    if (!error || PyObject_SetAttrString(error.get(), needs_argument_name_attribute, Py_True) != 0)
+        return false;
+    PyErr_SetObject(PyExc_ValueError, error.get());
+    return false;
+}
+
+// Any real number, finite or not.
+bool read_double(PyObject* object, double& value) {
+    const double converted = PyFloat_AsDouble(object);
+    if (converted == -1.0 && PyErr_Occurred())
+        return false;
+    value = converted;
+    return true;
+}
+
 bool convert_atomic_number(PyObject* item, std::uint8_t& z) {
     PyRef index(PyNumber_Index(item));
     if (!index)
@@ -59,7 +89,7 @@ bool convert_atomic_number(PyObject* item, std::uint8_t& z) {
     return true;
 }
 
-bool convert_row(PyObject* row, Coordinate& position) {
+bool convert_row(PyObject* row, Py_ssize_t atom, Coordinate& position) {
     const Py_ssize_t length = sequence_length(row);
     if (length < 0)
         return false;
@@ -69,8 +99,15 @@ bool convert_row(PyObject* row, Coordinate& position) {
     }
     for (Py_ssize_t axis = 0; axis < 3; ++axis) {
         PyRef item(PySequence_GetItem(row, axis));
-        if (!item || !convert_double(item.get(), position[static_cast<std::size_t>(axis)])) {
+        if (!item || !read_double(item.get(), position[static_cast<std::size_t>(axis)])) {
             return false;
+        }
+    }
+    for (const double component : position) {
+        if (!std::isfinite(component)) {
+            const std::string prefix =
+                "atom " + std::to_string(atom) + " must have finite coordinates, not ";
+            return refuse_non_finite(prefix.c_str(), component);
         }
     }
     return true;
@@ -100,7 +137,7 @@ bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates)
     std::vector<Coordinate> rows(static_cast<std::size_t>(length));
     for (Py_ssize_t i = 0; i < length; ++i) {
         PyRef row(PySequence_GetItem(object, i));
-        if (!row || !convert_row(row.get(), rows[static_cast<std::size_t>(i)]))
+        if (!row || !convert_row(row.get(), i, rows[static_cast<std::size_t>(i)]))
             return false;
     }
     coordinates = std::move(rows);
@@ -108,11 +145,26 @@ bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates)
 }
 
 bool convert_double(PyObject* object, double& value) {
-    const double converted = PyFloat_AsDouble(object);
-    if (converted == -1.0 && PyErr_Occurred())
+    double converted = 0.0;
+    if (!read_double(object, converted))
         return false;
+    if (!std::isfinite(converted))
+        return refuse_non_finite("must be a finite number, not ", converted);
     value = converted;
     return true;
+}
+
+bool error_needs_argument_name() {
+    if (!PyErr_ExceptionMatches(PyExc_ValueError))
+        return false;
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    const bool marked =
+        value != nullptr && PyObject_HasAttrString(value, needs_argument_name_attribute) == 1;
+    PyErr_Restore(type, value, traceback);
+    return marked;
 }
 
 bool convert_bool(PyObject* object, bool& value) {
