@@ -13,6 +13,7 @@
 #include "properties/dipole.hpp"
 #include "properties/heat.hpp"
 #include "properties/mulliken.hpp"
+#include "scf/dense_kernel_threshold.hpp"
 #include "scf/scf_loop.hpp"
 #include "scf/scf_workspace.hpp"
 #include "toolkit/molecule_validation.hpp"
@@ -115,6 +116,7 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
     MolecularBatch batch = MolecularBatch::new_for_model(
         std::vector<std::uint8_t>(atomic_numbers.begin(), atomic_numbers.end()), coordinates,
         model);
+    const ScopedBlasThreadsForBasis blas_threads(batch.n_orbitals);
     ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
     const ScfResult scf =
         run_rhf_scf_with_options(batch, model, workspace, make_scf_options(settings));
