@@ -261,13 +261,9 @@ inline OrbitalRotation spd_orbital_rotation(const Rotation& r) {
     return d;
 }
 
-// A test double for the d-data branches: PM6's elements and core repulsion, with a d
-// record for every element with a d shell computed from the element's own exponents (no
-// fitted constants), optionally with PM7's feathering. It exercises code paths whose real
-// data (PM7's d elements) is not available; it is no parametrisation of anything.
-class Pm6WithDerivedDData final : public ParameterModel {
+// PM6's elements and core repulsion, for test doubles that vary the d data.
+class Pm6ElementsAndCores : public ParameterModel {
   public:
-    explicit Pm6WithDerivedDData(bool feathering) : feathering_(feathering) {}
     std::optional<ElementParameters> get_element(std::uint8_t z) const override {
         return pm6_model().get_element(z);
     }
@@ -276,6 +272,15 @@ class Pm6WithDerivedDData final : public ParameterModel {
                                double r_angstrom) const override {
         return pm6_model().pair_core_repulsion(a, b, r_angstrom);
     }
+};
+
+// A test double for the d-data branches: PM6's elements and core repulsion, with a d
+// record for every element with a d shell computed from the element's own exponents (no
+// fitted constants), optionally with PM7's feathering. It exercises code paths whose real
+// data (PM7's d elements) is not available; it is no parametrisation of anything.
+class Pm6WithDerivedDData final : public Pm6ElementsAndCores {
+  public:
+    explicit Pm6WithDerivedDData(bool feathering) : feathering_(feathering) {}
     bool use_feathering() const override { return feathering_; }
     std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const override {
         const auto e = get_element(z);
@@ -293,17 +298,7 @@ class Pm6WithDerivedDData final : public ParameterModel {
 // A test double for the branches of atoms with nine orbitals but no d data: PM6's elements
 // and core repulsion without PM6's d records, so the d shells get no one-centre terms and
 // bare d monopoles.
-class Pm6WithoutDData final : public ParameterModel {
-  public:
-    std::optional<ElementParameters> get_element(std::uint8_t z) const override {
-        return pm6_model().get_element(z);
-    }
-    std::string_view name() const override { return "PM6"; }
-    double pair_core_repulsion(const ElementParameters& a, const ElementParameters& b,
-                               double r_angstrom) const override {
-        return pm6_model().pair_core_repulsion(a, b, r_angstrom);
-    }
-};
+class Pm6WithoutDData final : public Pm6ElementsAndCores {};
 
 } // namespace quelm::fixtures
 
