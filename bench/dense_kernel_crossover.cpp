@@ -2,7 +2,7 @@
 // eigensolver against dsyevr (MRRR, all pairs and the lowest half) and dsyevd (divide and
 // conquer), the i-k-j matrix product against dgemm, and the dot-product density against
 // dsyrk, on random symmetric matrices of growing size. The dense kernel threshold
-// (scf/dense_kernel_threshold.hpp) is the largest crossover, but never below 64 orbitals.
+// (scf/dense_kernel_threshold.hpp) is where dsyevd overtakes Jacobi.
 //
 // Usage: dense_kernel_crossover [MAX_JACOBI_N]
 
@@ -56,7 +56,8 @@ template <typename F> double best_ms(F&& work) {
 
 int main(int argc, char** argv) {
     const std::size_t max_jacobi = argc > 1 ? std::stoul(argv[1]) : 512;
-    const std::size_t sizes[] = {16, 24, 32, 48, 64, 96, 128, 192, 256, 384, 512, 1024, 2048};
+    const std::size_t sizes[] = {6,  8,  10,  12,  14,  16,  20,  24,   32,  48,
+                                 64, 96, 128, 192, 256, 384, 512, 1024, 2048};
     std::printf(
         "| n | Jacobi ms | dsyevr ms | dsyevr lowest n/2+1 ms | dsyevd ms | i-k-j product ms "
         "| dgemm ms | dot density ms | dsyrk density ms "

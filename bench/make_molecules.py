@@ -3,10 +3,12 @@
 
 Usage: make_molecules.py [NAME ...]   (default: every molecule of the series)
 
-Alkanes, alanine peptides and a chlorinated alkane are embedded with RDKit (ETKDG, fixed
-seed) and relaxed with MMFF94; water clusters are waters on a jittered cubic grid (3.1 Å
-spacing) with random orientations. The files are committed, so timings compare like with
-like; rerun this only to change the series.
+Alkanes, alanine peptides, a chlorinated alkane and the small molecules of the d-rich set
+(heavy atoms with d shells in PM6: S, P, Cl, Br, I) are embedded with RDKit (ETKDG, fixed
+seed) and relaxed with MMFF94; SF6, which MMFF94 does not type, is the ideal octahedron with
+S-F 1.561 Å (gas-phase electron diffraction); water clusters are waters on a jittered cubic
+grid (3.1 Å spacing) with random orientations. The files are committed, so timings compare
+like with like; rerun this only to change the series.
 """
 
 import math
@@ -69,6 +71,24 @@ def water_cluster(name: str, n_waters: int, seed: int = 7) -> None:
     write_xyz(name, symbols, coords)
 
 
+# The d-rich set besides the chloroparaffin: name -> SMILES.
+D_RICH_SMILES = {
+    "so2": "O=S=O",
+    "pcl3": "ClP(Cl)Cl",
+    "h2so4": "OS(=O)(=O)O",
+    "dmso": "CS(C)=O",
+    "ch2br2": "BrCBr",
+    "ch3i": "CI",
+    "thiophene": "c1ccsc1",
+}
+
+
+def sulfur_hexafluoride(name: str) -> None:
+    d = 1.561
+    axes = [(d, 0, 0), (-d, 0, 0), (0, d, 0), (0, -d, 0), (0, 0, d), (0, 0, -d)]
+    write_xyz(name, ["S"] + ["F"] * 6, [(0.0, 0.0, 0.0)] + axes)
+
+
 def series() -> dict:
     """Name → writer, about 10, 30, 100, 300 and 1,000 atoms of each kind."""
     writers = {}
@@ -93,6 +113,9 @@ def series() -> dict:
         ("p_nitroaniline", "Nc1ccc(cc1)[N+](=O)[O-]"),
     ):
         writers[name] = lambda n=name, s=smiles: embed(n, s)
+    for name, smiles in D_RICH_SMILES.items():
+        writers[name] = lambda n=name, s=smiles: embed(n, s)
+    writers["sf6"] = lambda: sulfur_hexafluoride("sf6")
     return writers
 
 

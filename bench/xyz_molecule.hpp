@@ -20,7 +20,8 @@ struct Molecule {
 // The title line becomes the name; symbols are those of the bench series.
 inline Molecule read_xyz(const std::string& path) {
     static const std::map<std::string, std::uint8_t> elements = {
-        {"H", 1}, {"C", 6}, {"N", 7}, {"O", 8}, {"F", 9}, {"S", 16}, {"Cl", 17}};
+        {"H", 1},  {"C", 6},   {"N", 7},   {"O", 8},  {"F", 9},
+        {"P", 15}, {"S", 16}, {"Cl", 17}, {"Br", 35}, {"I", 53}};
     std::ifstream input(path);
     std::size_t n = 0;
     std::string title;

@@ -217,6 +217,9 @@ inline Molecule dichloromethane() { return {{17, 6, 17, 1, 1}, {{{1.474247, 0.82
 inline Molecule bromomethane() { return {{6, 35, 1, 1, 1}, {{{-0.183724, -0.007127, 0.002509}, {1.749559, 0.067869, -0.023891}, {-0.503114, -0.761085, -0.718418}, {-0.564468, 0.977759, -0.271774}, {-0.498253, -0.277416, 1.011575}}}}; }
 inline Molecule iodomethane() { return {{6, 53, 1, 1, 1}, {{{-0.186076, -0.005974, 0.00149}, {1.924905, 0.061794, -0.015432}, {-0.561579, -0.756522, -0.700655}, {-0.613342, 0.960701, -0.281904}, {-0.563908, -0.259999, 0.996501}}}}; }
 inline Molecule sulfur_hexafluoride() { return {{16, 9, 9, 9, 9, 9, 9}, {{{0.0, 0.0, 0.0}, {1.561, 0.0, 0.0}, {-1.561, 0.0, 0.0}, {0.0, 1.561, 0.0}, {0.0, -1.561, 0.0}, {0.0, 0.0, 1.561}, {0.0, 0.0, -1.561}}}}; }
+inline Molecule dimethyl_sulfoxide() { return {{6, 16, 6, 8, 1, 1, 1, 1, 1, 1}, {{{-1.317836, -0.079808, -0.321729}, {-0.142883, 0.261501, 1.010905}, {1.324715, 0.299262, -0.046286}, {-0.054697, -0.971099, 1.861192}, {-1.046555, -1.008316, -0.829754}, {-1.315529, 0.750761, -1.031405}, {-2.315544, -0.182049, 0.111611}, {2.20245, 0.46605, 0.582539}, {1.23496, 1.116625, -0.765558}, {1.430918, -0.652927, -0.571516}}}}; }
+inline Molecule dibromomethane() { return {{35, 6, 35, 1, 1}, {{{1.62885, 0.860659, -0.023093}, {-0.002658, -0.176277, 0.007771}, {-1.602181, 0.907979, -0.054876}, {-0.003764, -0.835845, -0.86183}, {-0.020248, -0.756515, 0.932028}}}}; }
+inline Molecule thiophene() { return {{6, 6, 6, 16, 6, 1, 1, 1, 1}, {{{0.576294, -0.821346, -0.064583}, {-0.826273, -0.568674, -0.069119}, {-1.109555, 0.774383, 0.049609}, {0.309973, 1.723614, 0.165803}, {1.309703, 0.338553, 0.057442}, {1.025015, -1.803681, -0.146623}, {-1.589067, -1.332756, -0.155073}, {-2.081656, 1.24734, 0.074041}, {2.385566, 0.442568, 0.088503}}}}; }
 // clang-format on
 
 // Orbital rotation of an s, p, d atom carried along with a rotation r of the molecule:
@@ -258,13 +261,9 @@ inline OrbitalRotation spd_orbital_rotation(const Rotation& r) {
     return d;
 }
 
-// A test double for the d-data branches: PM6's elements and core repulsion, with a d
-// record for every element with a d shell computed from the element's own exponents (no
-// fitted constants), optionally with PM7's feathering. It exercises code paths whose real
-// data (PM7's d elements) is not available; it is no parametrisation of anything.
-class Pm6WithDerivedDData final : public ParameterModel {
+// PM6's elements and core repulsion, for test doubles that vary the d data.
+class Pm6ElementsAndCores : public ParameterModel {
   public:
-    explicit Pm6WithDerivedDData(bool feathering) : feathering_(feathering) {}
     std::optional<ElementParameters> get_element(std::uint8_t z) const override {
         return pm6_model().get_element(z);
     }
@@ -273,6 +272,15 @@ class Pm6WithDerivedDData final : public ParameterModel {
                                double r_angstrom) const override {
         return pm6_model().pair_core_repulsion(a, b, r_angstrom);
     }
+};
+
+// A test double for the d-data branches: PM6's elements and core repulsion, with a d
+// record for every element with a d shell computed from the element's own exponents (no
+// fitted constants), optionally with PM7's feathering. It exercises code paths whose real
+// data (PM7's d elements) is not available; it is no parametrisation of anything.
+class Pm6WithDerivedDData final : public Pm6ElementsAndCores {
+  public:
+    explicit Pm6WithDerivedDData(bool feathering) : feathering_(feathering) {}
     bool use_feathering() const override { return feathering_; }
     std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const override {
         const auto e = get_element(z);
@@ -287,15 +295,19 @@ class Pm6WithDerivedDData final : public ParameterModel {
     bool feathering_;
 };
 
+// A test double for the branches of atoms with nine orbitals but no d data: PM6's elements
+// and core repulsion without PM6's d records, so the d shells get no one-centre terms and
+// bare d monopoles.
+class Pm6WithoutDData final : public Pm6ElementsAndCores {};
+
 } // namespace quelm::fixtures
 
 namespace quelm::fixtures {
 
-// Decanoic acid, C10H20O2: 68 s,p orbitals in PM6/PM7, just above the basis size from
-// which the dense kernels run on LAPACK/BLAS. RDKit 2026.09 (ETKDGv3, seed 0xC0FFEE, then
-// MMFF94).
+// Acetic acid, C2H4O2: 20 s,p orbitals in PM6/PM7, just above the basis size from which the
+// dense kernels run on LAPACK/BLAS. RDKit 2026.09 (ETKDGv3, seed 0xC0FFEE, then MMFF94).
 // clang-format off
-inline Molecule decanoic_acid() { return {{6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 8, 8, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {{{-3.804626, -0.828193, -0.0117}, {-3.885872, 0.635822, 0.38377}, {-2.550499, 1.253782, 0.808437}, {-1.492611, 1.314826, -0.298843}, {-0.510564, 0.139514, -0.256099}, {0.530397, 0.25026, -1.372924}, {1.474381, -0.953755, -1.448064}, {2.306873, -1.226727, -0.192246}, {3.212379, -0.061172, 0.202141}, {4.108803, -0.421508, 1.356402}, {4.115999, -1.456762, 1.999073}, {4.966667, 0.574728, 1.654067}, {-4.810885, -1.231024, -0.16655}, {-3.31891, -1.422473, 0.768372}, {-3.254181, -0.956982, -0.947991}, {-4.587946, 0.730215, 1.221175}, {-4.312049, 1.211078, -0.446707}, {-2.762682, 2.282912, 1.126232}, {-2.159531, 0.735243, 1.691889}, {-0.915435, 2.239378, -0.168043}, {-1.970449, 1.382236, -1.283238}, {-1.043668, -0.810924, -0.351909}, {-0.010818, 0.131517, 0.719204}, {0.012938, 0.334137, -2.337019}, {1.108188, 1.173988, -1.25364}, {0.886207, -1.851668, -1.675345}, {2.152994, -0.808295, -2.297887}, {1.651778, -1.49117, 0.646306}, {2.923596, -2.115435, -0.379691}, {2.612682, 0.803343, 0.504287}, {3.845217, 0.21848, -0.647294}, {5.481628, 0.224632, 2.411106}}}}; }
+inline Molecule acetic_acid() { return {{6, 6, 8, 8, 1, 1, 1, 1}, {{{-0.936713, -0.196306, -0.110523}, {0.46349, 0.320393, -0.078614}, {0.870089, 1.347668, -0.593154}, {1.29351, -0.48804, 0.605896}, {-1.565046, 0.49677, -0.677068}, {-0.96064, -1.171454, -0.603101}, {-1.327804, -0.269748, 0.907204}, {2.163114, -0.039283, 0.549358}}}}; }
 // clang-format on
 
 } // namespace quelm::fixtures

@@ -67,7 +67,7 @@ def pair_lookup(model: str, rows: list[dict[str, str]]) -> str:
     )
 
 
-def d_constant_lookup(rows: list[dict[str, str]]) -> str:
+def d_constant_lookup(model: str, rows: list[dict[str, str]]) -> str:
     fields = ["s_exp", "p_exp", "d_exp", "f0sd", "g2sd", "sixth"]
     cases = [
         f"    case {int(row['Z'])}:\n"
@@ -76,7 +76,7 @@ def d_constant_lookup(rows: list[dict[str, str]]) -> str:
     ]
     body = "\n".join(cases)
     return (
-        "std::optional<DConstants> lookup_pm7_d_constants(std::uint8_t z) {\n"
+        f"std::optional<DConstants> lookup_{model}_d_constants(std::uint8_t z) {{\n"
         f"    switch (z) {{\n{body}\n    default:\n        return std::nullopt;\n    }}\n}}\n"
     )
 
@@ -94,7 +94,8 @@ def main() -> None:
         parts.append(element_lookup(model, read_rows(data_dir / f"elements_{model}.csv")))
     for model in ["pm6", "pm7"]:
         parts.append(pair_lookup(model, read_rows(data_dir / f"pairs_{model}.csv")))
-    parts.append(d_constant_lookup(read_rows(data_dir / "d_constants_pm7.csv")))
+    for model in ["pm6", "pm7"]:
+        parts.append(d_constant_lookup(model, read_rows(data_dir / f"d_constants_{model}.csv")))
     parts.append("} // namespace quelm\n")
     text = "\n".join(parts)
     if not output.exists() or output.read_text() != text:

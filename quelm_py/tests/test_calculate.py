@@ -180,6 +180,23 @@ def test_max_iter_one_reports_non_convergence_without_raising():
     assert all(math.isfinite(v) for row in result.gradients_ev_angstrom for v in row)
 
 
+@pytest.mark.parametrize("damping, shown", [(1.0, "1"), (1, "1"), (2.5, "2.5"), (-0.1, "-0.1")])
+def test_damping_outside_zero_to_one_is_refused(damping, shown):
+    # Damping 1 would keep the first density forever and report it converged at the
+    # energy of the guess.
+    with pytest.raises(ValueError) as caught:
+        run(H2, damping=damping)
+    assert str(caught.value) == f"damping must be at least 0 and less than 1 (got {shown})"
+
+
+def test_damping_within_zero_to_one_reaches_the_same_state():
+    reference = run(WATER, **TIGHT)
+    for damping in (0.0, 0.95):
+        result = run(WATER, damping=damping, **TIGHT)
+        assert result.converged
+        assert result.total_energy_ev == pytest.approx(reference.total_energy_ev, abs=1e-8)
+
+
 def test_none_and_spelling_variants_select_the_defaults():
     reference = run(WATER).to_dict()
     none_everywhere = dict.fromkeys(

@@ -233,6 +233,47 @@ def test_argument_conversion_errors(atomic_numbers, coordinates, kwargs, error, 
         assert not text.startswith("argument '")
 
 
+NAN, INF = float("nan"), float("inf")
+H2_ROWS = [ORIGIN, [0.0, 0.0, 0.74]]
+
+
+# A NaN or an infinity would run through the engine and come back as NaN energies; the
+# conversion refuses it as a ValueError naming the argument (and, for coordinates, the atom).
+@pytest.mark.parametrize(
+    "coordinates, kwargs, message",
+    [
+        ([ORIGIN, [0.0, NAN, 0.74]], {}, "atom 1 must have finite coordinates, not nan"),
+        ([[INF, 0.0, 0.0], [0.0, 0.0, 0.74]], {}, "atom 0 must have finite coordinates, not inf"),
+        ([ORIGIN, (0.0, 0.0, -INF)], {}, "atom 1 must have finite coordinates, not -inf"),
+        (H2_ROWS, {"damping": NAN}, "must be a finite number, not nan"),
+        (H2_ROWS, {"energy_tol_ev": INF}, "must be a finite number, not inf"),
+        (H2_ROWS, {"density_tol": NAN}, "must be a finite number, not nan"),
+        (H2_ROWS, {"level_shift_ev": -INF}, "must be a finite number, not -inf"),
+        (H2_ROWS, {"cosmo_eps": INF}, "must be a finite number, not inf"),
+    ],
+)
+def test_non_finite_numbers_are_refused_naming_the_argument(coordinates, kwargs, message):
+    name = next(iter(kwargs), "coordinates")
+    assert calculate_error([1, 1], coordinates, **kwargs) == (
+        ValueError,
+        f"argument '{name}': {message}",
+    )
+
+
+def test_non_finite_numbers_are_refused_from_numpy_and_keywords_alike():
+    np = pytest.importorskip("numpy")
+    coordinates = np.array([ORIGIN, [0.0, 0.0, np.nan]])
+    expected = (ValueError, "argument 'coordinates': atom 1 must have finite coordinates, not nan")
+    assert calculate_error([1, 1], coordinates) == expected
+    assert calculate_error(atomic_numbers=[1, 1], coordinates=coordinates) == expected
+    assert calculate_error([1, 1], H2_ROWS, damping=np.float64(np.inf)) == (
+        ValueError,
+        "argument 'damping': must be a finite number, not inf",
+    )
+    # Large finite values still pass the conversion.
+    assert quelm_py.calculate([1, 1], [ORIGIN, [0.0, 0.0, 1e6]], max_iter=2).scf_iterations == 2
+
+
 @pytest.mark.parametrize(
     "atomic_numbers, coordinates",
     [

@@ -327,19 +327,35 @@ DElementParameters compute_d_element_params(std::uint8_t z, double zs, double zp
     return d;
 }
 
-std::optional<DElementParameters> Pm7Model::get_d_element_params(std::uint8_t z) const {
-    const auto element = get_element(z);
+namespace {
+
+// The d record of a model's element from its table of d constants: none without an element
+// row, a d shell (ζd > 1e-8), Z within 13–83 or a constants entry.
+std::optional<DElementParameters>
+d_element_params_from_table(const ParameterModel& model, std::uint8_t z,
+                            std::optional<DConstants> (*lookup_constants)(std::uint8_t)) {
+    const auto element = model.get_element(z);
     if (!element)
         return std::nullopt;
     if (!(element->zeta_d > 1e-8) || z < 13 || z > 83)
         return std::nullopt;
-    const auto constants = lookup_pm7_d_constants(z);
+    const auto constants = lookup_constants(z);
     if (!constants)
         return std::nullopt;
     const std::array<double, 6>& c = constants->values;
     return compute_d_element_params(z, element->zeta_s, element->zeta_p, element->zeta_d,
                                     element->g_ss, element->g_pp, element->g_p2, element->h_sp,
                                     c[0], c[1], c[2], c[3], c[4], c[5]);
+}
+
+} // namespace
+
+std::optional<DElementParameters> Pm6Model::get_d_element_params(std::uint8_t z) const {
+    return d_element_params_from_table(*this, z, lookup_pm6_d_constants);
+}
+
+std::optional<DElementParameters> Pm7Model::get_d_element_params(std::uint8_t z) const {
+    return d_element_params_from_table(*this, z, lookup_pm7_d_constants);
 }
 
 } // namespace quelm

@@ -41,6 +41,9 @@ class Pm6Model final : public ParameterModel {
                                double r_angstrom) const override;
     // PM6 diatomic (α_AB, x_AB), symmetric in its arguments; (1.2, 0) for untabulated pairs.
     static PairParameters get_pair_params(std::uint8_t z1, std::uint8_t z2);
+    // The d record of Si, P, S, Cl, Br and I from PM6's internal exponents (F⁰sd and G²sd
+    // derived from them); nullopt for every other element.
+    std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const override;
 };
 
 class Pm7Model final : public ParameterModel {

@@ -27,7 +27,7 @@ class ParameterModel {
                                        double r_angstrom) const;
     // Whether two-centre integrals are blended into point charges at long range.
     virtual bool use_feathering() const { return false; }
-    // Derived one-centre d data; nullopt for every model but PM7.
+    // Derived one-centre d data; nullopt for every model but PM6 and PM7.
     virtual std::optional<DElementParameters> get_d_element_params(std::uint8_t z) const;
     // Valence orbitals on the element: 1, 4 or 9.
     int basis_type(std::uint8_t z) const;

@@ -22,11 +22,13 @@ std::optional<ElementParameters> lookup_pm7_element(std::uint8_t z);
 std::optional<PairParameters> lookup_pm6_pair(std::uint8_t z_large, std::uint8_t z_small);
 std::optional<PairParameters> lookup_pm7_pair(std::uint8_t z_large, std::uint8_t z_small);
 
-// PM7's six d-integral constants of an element: internal s, p, d exponents, F0sd,
-// G2sd and the additive term of the core charge distribution (bohr).
+// The six d-integral constants of an element: internal s, p, d exponents, F0sd, G2sd
+// (each 0 where the Slater-function value is used) and the additive term of the core
+// charge distribution (bohr; 0 where the s-s term serves).
 struct DConstants {
     std::array<double, 6> values{};
 };
+std::optional<DConstants> lookup_pm6_d_constants(std::uint8_t z);
 std::optional<DConstants> lookup_pm7_d_constants(std::uint8_t z);
 
 } // namespace quelm

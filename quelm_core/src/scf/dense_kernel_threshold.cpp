@@ -3,6 +3,8 @@
 
 #include "scf/dense_kernel_threshold.hpp"
 
+#include <cblas.h>
+
 namespace quelm {
 
 namespace {
@@ -26,6 +28,22 @@ ScopedDenseKernelThreshold::ScopedDenseKernelThreshold(std::size_t threshold)
 
 ScopedDenseKernelThreshold::~ScopedDenseKernelThreshold() {
     threshold_in_effect = previous_;
+}
+
+ScopedBlasThreadsForBasis::ScopedBlasThreadsForBasis(std::size_t n_orbitals) {
+    // The library's thread count is process-wide, but this OpenBLAS serves the engine alone
+    // (NumPy and SciPy bring their own), and the engine runs one call at a time under the
+    // interpreter lock.
+    previous_ = scipy_openblas_get_num_threads();
+    if (n_orbitals < blas_threading_threshold && previous_ > 1) {
+        scipy_openblas_set_num_threads(1);
+        changed_ = true;
+    }
+}
+
+ScopedBlasThreadsForBasis::~ScopedBlasThreadsForBasis() {
+    if (changed_)
+        scipy_openblas_set_num_threads(previous_);
 }
 
 } // namespace quelm

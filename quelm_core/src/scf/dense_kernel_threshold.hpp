@@ -8,10 +8,18 @@
 
 namespace quelm {
 
-// Basis size (orbitals) from which LAPACK/BLAS are used. On two cores the library paths
-// already win from about 16 orbitals (bench/dense_kernel_crossover); 64 is the smallest
-// basis that may leave the Jacobi kernel.
-inline constexpr std::size_t default_dense_kernel_threshold = 64;
+// Basis size (orbitals) from which LAPACK/BLAS are used: where dsyevd overtakes the Jacobi
+// kernel on two cores (8 to 16 orbitals, bench/dense_kernel_crossover). A Jacobi sweep costs
+// several n³ and a dozen are needed, so the gap grows fast: at 32 orbitals Jacobi takes 3.5
+// times as long.
+inline constexpr std::size_t default_dense_kernel_threshold = 16;
+
+// Basis size from which BLAS and LAPACK may use more than the calling thread. Below it a
+// product or a diagonalisation takes tens of microseconds, about what handing work to a
+// second thread and waiting for it costs; on a busy machine the wait for a descheduled
+// helper thread costs milliseconds (a 33-atom single point ran ten times slower on two
+// threads than on one).
+inline constexpr std::size_t blas_threading_threshold = 256;
 
 // The threshold in effect on the calling thread.
 std::size_t dense_kernel_threshold();
@@ -31,6 +39,21 @@ class ScopedDenseKernelThreshold {
 
   private:
     std::size_t previous_;
+};
+
+// Runs BLAS and LAPACK single-threaded while it lives, for a problem of `n_orbitals` below
+// blas_threading_threshold (otherwise it changes nothing); restores the library's previous
+// thread count when destroyed. Not for concurrent use from several threads.
+class ScopedBlasThreadsForBasis {
+  public:
+    explicit ScopedBlasThreadsForBasis(std::size_t n_orbitals);
+    ~ScopedBlasThreadsForBasis();
+    ScopedBlasThreadsForBasis(const ScopedBlasThreadsForBasis&) = delete;
+    ScopedBlasThreadsForBasis& operator=(const ScopedBlasThreadsForBasis&) = delete;
+
+  private:
+    int previous_ = 0;
+    bool changed_ = false;
 };
 
 } // namespace quelm

@@ -1,6 +1,7 @@
 #include "fixtures.hpp"
 #include "fock/fock_builder.hpp"
 #include "hamiltonian/hcore.hpp"
+#include "integrals/d_orbitals.hpp"
 #include "integrals/multipoles.hpp"
 #include "parameters/models.hpp"
 #include "types/internal_error.hpp"
@@ -111,8 +112,15 @@ AlignedMatrix reference_fock(const System& system, const ParameterModel& model, 
     const std::size_t n = batch.n_orbitals;
     const std::vector<std::size_t> atom = atom_of_orbital(batch);
     std::vector<std::optional<ElementParameters>> elements(batch.n_atoms);
-    for (std::size_t a = 0; a < batch.n_atoms; ++a)
+    // Atoms with d data take their one-centre integrals from the full s, p, d table.
+    std::vector<std::optional<OneCenterDTable>> d_tables(batch.n_atoms);
+    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
         elements[a] = model.get_element(batch.atomic_numbers[a]);
+        if (const auto d = model.get_d_element_params(batch.atomic_numbers[a])) {
+            d_tables[a].emplace();
+            fill_one_center_d_table(*elements[a], *d, *d_tables[a]);
+        }
+    }
     std::map<std::pair<std::size_t, std::size_t>, const DiatomicPairIntegrals*> records;
     for (const DiatomicPairIntegrals& pair : system.pairs)
         records[{pair.atom_a, pair.atom_b}] = &pair;
@@ -126,6 +134,10 @@ AlignedMatrix reference_fock(const System& system, const ParameterModel& model, 
         const std::size_t y = atom[la];
         if (atom[nu] != x || atom[si] != y || !elements[x] || !elements[y])
             return 0.0;
+        if (x == y && d_tables[x]) {
+            return (*d_tables[x])[orbital_pair_index(local(mu), local(nu)) * d_orbital_pairs +
+                                  orbital_pair_index(local(la), local(si))];
+        }
         if (x == y)
             return one_center_integral(*elements[x], local(mu), local(nu), local(la), local(si));
         if (builder == Builder::simplified) {
@@ -340,9 +352,9 @@ TEST(FockBuilder, LeavesAtomsWithoutParametersAsInTheCoreHamiltonian) {
 }
 
 TEST(FockBuilder, NineOrbitalAtomWithoutDDataGetsSpTermsOnly) {
-    // PM6 sulfur has d orbitals but no d one-centre data in this model.
+    // Sulfur with d orbitals but no d one-centre data.
     const Molecule sulfur{{16}, {{{0.0, 0.0, 0.0}}}};
-    const ParameterModel& model = pm6_model();
+    const fixtures::Pm6WithoutDData model;
     const System system(sulfur, model, Builder::nddo);
     ASSERT_EQ(system.batch.n_orbitals, 9u);
     const AlignedMatrix density = random_symmetric(9, 9);
@@ -402,7 +414,7 @@ TEST(FockBuilder, ZeroDIntegralsGiveTheSpTerms) {
         fock.fill(0.0);
         sp_fock.fill(0.0);
         build(model, fock);
-        build(pm6_model(), sp_fock);
+        build(fixtures::Pm6WithoutDData{}, sp_fock);
         for (std::size_t i = 0; i < 10; ++i)
             for (std::size_t j = 0; j < 10; ++j)
                 EXPECT_NEAR(fock(i, j), sp_fock(i, j), 1e-12) << i << "," << j;

@@ -3,11 +3,15 @@
 #include "integrals/multipoles.hpp"
 #include "parameters/models.hpp"
 #include "parameters/parameter_tables.hpp"
+#include "properties/heat.hpp"
+#include "reference_data.hpp"
 #include "types/internal_error.hpp"
 
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,17 +104,89 @@ TEST(DElementParameters, ConstantsReplaceTheSlaterFunctionValuesAboveTheirThresh
     EXPECT_FALSE(lookup_pm7_d_constants(16).has_value()); // not among the available entries
 }
 
-TEST(DElementParameters, Pm7AnswersOnlyWhereElementRowAndConstantsExist) {
+TEST(DElementParameters, Pm6AndPm7AnswerOnlyWhereElementRowAndConstantsExist) {
     // H, C, O have no d shell; Al, S, Fe have constants or d shells but no PM7 row here.
     for (std::uint8_t z : {1, 6, 8, 13, 16, 26, 98, 102})
         EXPECT_FALSE(pm7_model().get_d_element_params(z).has_value()) << int(z);
-    // The other models never carry d data, also for atoms with nine orbitals.
-    for (const ParameterModel* model : {static_cast<const ParameterModel*>(&pm6_model()),
-                                        static_cast<const ParameterModel*>(&am1_model())}) {
-        for (std::uint8_t z : {14, 16, 17, 26})
-            EXPECT_FALSE(model->get_d_element_params(z).has_value()) << int(z);
+    // PM6: exactly the six elements with a d shell, each from its own constants.
+    const std::set<int> pm6_d_elements = {14, 15, 16, 17, 35, 53};
+    for (int z = 0; z < 256; ++z) {
+        const auto d = pm6_model().get_d_element_params(static_cast<std::uint8_t>(z));
+        ASSERT_EQ(d.has_value(), pm6_d_elements.count(z) == 1) << z;
+        const auto element = pm6_model().get_element(static_cast<std::uint8_t>(z));
+        EXPECT_EQ(element && element->zeta_d > 1e-8, d.has_value()) << z;
+        if (d) {
+            EXPECT_EQ(d->atomic_number, z);
+        }
     }
-    EXPECT_EQ(pm6_model().basis_type(16), 9);
+    // The models without d constants never carry d data.
+    for (std::uint8_t z : {14, 16, 17, 26})
+        EXPECT_FALSE(am1_model().get_d_element_params(z).has_value()) << int(z);
+}
+
+// PM6's d records against the values other programs derive from the same internal exponents:
+// F⁰sd and G²sd to 8 decimals, the other Slater–Condon parameters, the charge separations
+// DD2–DD6 and the additive terms PO1–PO9 to 4, and the isolated-atom energy (which holds no
+// d electron and so does not depend on the d record).
+//
+// The programs that list F⁰sd and G²sd to 8 decimals convert the radial integrals from
+// hartree with the CODATA 1998 value, 27.2113834 eV, where ours uses 27.211386245988 eV: every
+// Slater–Condon parameter then differs by the factor 1 + 1.05e-7 (4.8e-6 eV for phosphorus
+// F⁰sd), which the comparison takes out. It makes no difference at 4 decimals.
+TEST(DElementParameters, Pm6DerivedValuesMatchTheCheckValues) {
+    constexpr double codata_1998_ev_per_hartree = 27.2113834;
+    const double to_check_units = codata_1998_ev_per_hartree / ev;
+    const FactorialTable& f = factorial_table();
+    const BinomialTable& b = binomial_table();
+    std::set<int> elements;
+    std::size_t checked = 0;
+    for (const auto& row : testing::detail::read_csv("pm6_d_derived_check.csv")) {
+        const int z = std::stoi(testing::detail::column(row, "Z"));
+        const std::string quantity = testing::detail::column(row, "quantity");
+        SCOPED_TRACE(std::to_string(z) + " " + quantity);
+        const auto d = pm6_model().get_d_element_params(static_cast<std::uint8_t>(z));
+        const auto constants = lookup_pm6_d_constants(static_cast<std::uint8_t>(z));
+        ASSERT_TRUE(d.has_value());
+        ASSERT_TRUE(constants.has_value());
+        const std::array<double, 6>& c = constants->values;
+        SlaterCondonParameters sc;
+        scprm(sc, static_cast<std::uint8_t>(z), f, b, c[0], c[1], c[2]);
+        const std::map<std::string, double> derived = {
+            {"F0SD", d->one_center_integrals[1] * to_check_units},
+            {"G2SD", 5.0 * d->one_center_integrals[19] * to_check_units},
+            {"F0DD", sc.f0dd},
+            {"F2DD", sc.f2dd},
+            {"F4DD", sc.f4dd},
+            {"F0PD", sc.f0pd},
+            {"F2PD", sc.f2pd},
+            {"G1PD", sc.g1pd},
+            {"G3PD", sc.g3pd},
+            {"DD2", d->charge_separations[2]},
+            {"DD3", d->charge_separations[3]},
+            {"DD4", d->charge_separations[4]},
+            {"DD5", d->charge_separations[5]},
+            {"DD6", d->charge_separations[6]},
+            {"PO1", d->additive_terms[1]},
+            {"PO2", d->additive_terms[2]},
+            {"PO3", d->additive_terms[3]},
+            {"PO4", d->additive_terms[4]},
+            {"PO5", d->additive_terms[5]},
+            {"PO6", d->additive_terms[6]},
+            {"PO7", d->additive_terms[7]},
+            {"PO8", d->additive_terms[8]},
+            {"PO9", d->additive_terms[9]},
+            {"EISOL", get_isolated_atom_energy_and_heat(static_cast<std::uint8_t>(z), pm6_model())
+                          .energy_ev},
+        };
+        const auto found = derived.find(quantity);
+        ASSERT_NE(found, derived.end());
+        EXPECT_NEAR(found->second, testing::detail::number(row, "value"),
+                    testing::detail::number(row, "tolerance"));
+        elements.insert(z);
+        ++checked;
+    }
+    EXPECT_EQ(elements, (std::set<int>{14, 15, 16, 17, 35, 53}));
+    EXPECT_EQ(checked, 6u * 24u);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -166,7 +242,7 @@ TEST(SlaterCondonIntegrals, MatchDirectQuadrature) {
         {2, 3, 3, 3, 3, 2.35, 2.35, 3.68, 3.68},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "k=" << c.k << " n=" << c.na << c.nb << c.nc << c.nd);
+        SCOPED_TRACE(::testing::Message() << "k=" << c.k << " n=" << c.na << c.nb << c.nc << c.nd);
         const double closed = rsc(c.k, c.na, c.nb, c.nc, c.nd, c.za, c.zb, c.zc, c.zd,
                                   factorial_table(), binomial_table());
         const double numeric =
@@ -286,7 +362,7 @@ TEST(DMultipoleInteractions, TendToClassicalMultipolesAtLongRange) {
         {0, 2, 0, 0.75 * db * db / (r * r * r)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.l1 << c.l2 << c.m);
+        SCOPED_TRACE(::testing::Message() << c.l1 << c.l2 << c.m);
         EXPECT_NEAR(charg(c.l1, c.l2, c.m, r, da, db, 0.0), c.expected,
                     1e-4 * std::abs(c.expected));
     }
@@ -299,7 +375,7 @@ TEST(DMultipoleInteractions, ExchangingTheAtomsFollowsTheMultipoleParity) {
     for (int l1 = 0; l1 <= 2; ++l1) {
         for (int l2 = 0; l2 <= 2; ++l2) {
             for (int m = 0; m <= std::min(l1, l2); ++m) {
-                SCOPED_TRACE(testing::Message() << l1 << l2 << m);
+                SCOPED_TRACE(::testing::Message() << l1 << l2 << m);
                 const double forward = charg(l1, l2, m, 2.7, 0.8, 1.1, 2.3);
                 const double backward = charg(l2, l1, m, 2.7, 1.1, 0.8, 2.3);
                 EXPECT_NEAR(forward, ((l1 + l2) % 2 == 0 ? 1.0 : -1.0) * backward, 1e-14);
@@ -335,13 +411,14 @@ TEST(DPairIntegrals, KeepTheSpModelOnTheSpBlock) {
         {{1, 35}, {{{0.0, 0.0, 0.0}, {0.4, -1.2, 0.5}}}},
     };
     for (const fixtures::Molecule& m : pairs) {
-        SCOPED_TRACE(testing::Message()
+        SCOPED_TRACE(::testing::Message()
                      << int(m.atomic_numbers[0]) << "-" << int(m.atomic_numbers[1]));
-        const DiatomicPairIntegrals d = pair_record(m, pm6_model());
+        const fixtures::Pm6WithoutDData model;
+        const DiatomicPairIntegrals d = pair_record(m, model);
         std::vector<std::uint8_t> sp_basis;
         for (std::uint8_t z : m.atomic_numbers)
-            sp_basis.push_back(std::min(pm6_model().basis_type(z), 4));
-        const DiatomicPairIntegrals sp = pair_record(m, pm6_model(), sp_basis);
+            sp_basis.push_back(std::min(model.basis_type(z), 4));
+        const DiatomicPairIntegrals sp = pair_record(m, model, sp_basis);
         const std::size_t stride_d = orbital_pair_count(d.n_orbitals_b);
         const std::size_t pairs_a = orbital_pair_count(sp.n_orbitals_a);
         const std::size_t pairs_b = orbital_pair_count(sp.n_orbitals_b);
@@ -357,12 +434,12 @@ TEST(DPairIntegrals, KeepTheSpModelOnTheSpBlock) {
     }
 }
 
-// PM6 sulfur has nine orbitals but no d data: its d multipoles have zero separation and
+// Sulfur with nine orbitals but no d data: its d multipoles have zero separation and
 // additive term, so each d diagonal is a bare monopole and every other d distribution
 // carries no charge.
 TEST(DPairIntegrals, NineOrbitalAtomWithoutDDataHasBareDMonopoles) {
     const fixtures::Molecule sh{{1, 16}, {{{0.3, 0.9, -0.4}, {0.0, 0.0, 0.0}}}};
-    const DiatomicPairIntegrals pair = pair_record(sh, pm6_model());
+    const DiatomicPairIntegrals pair = pair_record(sh, fixtures::Pm6WithoutDData{});
     ASSERT_EQ(pair.n_orbitals_a, 9u);
     ASSERT_EQ(pair.w.size(), 45u);
     const double r = std::sqrt(0.09 + 0.81 + 0.16) / bohr;
@@ -493,11 +570,13 @@ TEST(DPairIntegrals, TransformCovariantlyUnderRotation) {
         {{16, 1}, {{{0.0, 0.0, 0.0}, {0.0, 0.0, 1.35}}}},
     };
     const fixtures::Pm6WithDerivedDData plain(false), feathered(true);
+    const fixtures::Pm6WithoutDData without_d;
     for (const ParameterModel* model : {static_cast<const ParameterModel*>(&pm6_model()),
+                                        static_cast<const ParameterModel*>(&without_d),
                                         static_cast<const ParameterModel*>(&plain),
                                         static_cast<const ParameterModel*>(&feathered)}) {
         for (const fixtures::Molecule& m : molecules) {
-            SCOPED_TRACE(testing::Message()
+            SCOPED_TRACE(::testing::Message()
                          << int(m.atomic_numbers[0]) << "-" << int(m.atomic_numbers[1]) << " "
                          << (model == &feathered ? "feathered" : ""));
             const fixtures::Rotation rotation = fixtures::rotation_about({0.3, -1.0, 0.4}, 1.9);

@@ -359,15 +359,18 @@ TEST(ParameterModels, FindModelByUpperCaseName) {
         EXPECT_EQ(find_model(unknown), nullptr) << '"' << unknown << '"';
 }
 
-TEST(ParameterModels, OnlyPm7FeathersAndNoneButPm7HasDData) {
+TEST(ParameterModels, OnlyPm7FeathersAndOnlyPm6AndPm7HaveDData) {
     for (const ParameterModel* model : all_models()) {
         SCOPED_TRACE(std::string(model->name()));
         EXPECT_EQ(model->use_feathering(), model == &pm7_model());
-        if (model != &pm7_model()) {
-            for (int z : {1, 6, 14, 16, 26})
+        for (int z : {1, 6, 26})
+            EXPECT_FALSE(model->get_d_element_params(static_cast<std::uint8_t>(z)));
+        if (model != &pm7_model() && model != &pm6_model()) {
+            for (int z : {14, 16})
                 EXPECT_FALSE(model->get_d_element_params(static_cast<std::uint8_t>(z)));
         }
     }
+    EXPECT_TRUE(pm6_model().get_d_element_params(16));
 }
 
 TEST(Pm6Parameters, BoronHasNoGaussiansAndNoOwnExponent) {

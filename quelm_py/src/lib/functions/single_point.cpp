@@ -13,11 +13,15 @@
 #include "properties/dipole.hpp"
 #include "properties/heat.hpp"
 #include "properties/mulliken.hpp"
+#include "scf/dense_kernel_threshold.hpp"
 #include "scf/scf_loop.hpp"
 #include "scf/scf_workspace.hpp"
 #include "toolkit/molecule_validation.hpp"
 #include "types/physical_constants.hpp"
 
+#include <array>
+#include <charconv>
+#include <string>
 #include <string_view>
 
 namespace quelm {
@@ -46,6 +50,13 @@ ScfOptions make_scf_options(const SinglePointSettings& settings) {
     options.damping = settings.damping;
     options.use_nddo = settings.use_nddo;
     return options;
+}
+
+// The shortest decimal text that reads back to the same double ("1", "-0.5", "1e+20").
+std::string shortest_decimal(double value) {
+    std::array<char, 32> text{};
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} ? std::string(text.data(), end) : std::string{};
 }
 
 // Adds a kcal/(mol·Å) correction gradient to both gradient sets.
@@ -90,6 +101,13 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
                                                    std::span<const Coordinate> coordinates,
                                                    const ChoiceName& method,
                                                    const SinglePointSettings& settings) {
+    // The new density enters with weight 1 − damping: at 1 it never enters, the first
+    // iteration's energy repeats and the frozen guess is reported converged; below 0 the
+    // mixing overshoots.
+    if (!(settings.damping >= 0.0 && settings.damping < 1.0)) {
+        return Error{"damping must be at least 0 and less than 1 (got " +
+                     shortest_decimal(settings.damping) + ")"};
+    }
     const Result<ValidatedMolecule> validated =
         validate_molecule(atomic_numbers, coordinates.size(), method, calculate_messages);
     if (!validated)
@@ -98,6 +116,7 @@ Result<SinglePointResult> run_calculation_internal(std::span<const std::uint8_t>
     MolecularBatch batch = MolecularBatch::new_for_model(
         std::vector<std::uint8_t>(atomic_numbers.begin(), atomic_numbers.end()), coordinates,
         model);
+    const ScopedBlasThreadsForBasis blas_threads(batch.n_orbitals);
     ScfWorkspace workspace = ScfWorkspace::allocate(batch.n_orbitals);
     const ScfResult scf =
         run_rhf_scf_with_options(batch, model, workspace, make_scf_options(settings));

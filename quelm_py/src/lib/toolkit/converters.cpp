@@ -3,6 +3,7 @@
 
 #include "toolkit/converters.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -44,6 +45,35 @@ bool to_utf8(PyObject* text, std::string& out) {
     return true;
 }
 
+// Marks a ValueError whose message the argument binder completes with the argument name.
+constexpr const char* needs_argument_name_attribute = "_quelm_needs_argument_name";
+
+// ValueError "{prefix}{repr(value)}", marked for the argument name: a NaN or an infinity
+// would otherwise travel through the engine and come back as NaN energies, or as a
+// converged-looking result of nonsense.
+bool refuse_non_finite(const char* prefix, double value) {
+    PyRef number(PyFloat_FromDouble(value));
+    if (!number)
+        return false;
+    PyRef message(PyUnicode_FromFormat("%s%R", prefix, number.get()));
+    if (!message)
+        return false;
+    PyRef error(PyObject_CallFunctionObjArgs(PyExc_ValueError, message.get(), nullptr));
+    if (!error || PyObject_SetAttrString(error.get(), needs_argument_name_attribute, Py_True) != 0)
+        return false;
+    PyErr_SetObject(PyExc_ValueError, error.get());
+    return false;
+}
+
+// Any real number, finite or not.
+bool read_double(PyObject* object, double& value) {
+    const double converted = PyFloat_AsDouble(object);
+    if (converted == -1.0 && PyErr_Occurred())
+        return false;
+    value = converted;
+    return true;
+}
+
 bool convert_atomic_number(PyObject* item, std::uint8_t& z) {
     PyRef index(PyNumber_Index(item));
     if (!index)
@@ -59,17 +89,25 @@ bool convert_atomic_number(PyObject* item, std::uint8_t& z) {
     return true;
 }
 
-// The first `length` items of a sequence as doubles.
-bool convert_numbers(PyObject* sequence, Py_ssize_t length, double* values) {
+// The first `length` items of a sequence as finite doubles: the coordinates of atom `atom`.
+bool convert_coordinate_values(PyObject* sequence, Py_ssize_t atom, Py_ssize_t length,
+                               double* values) {
     for (Py_ssize_t k = 0; k < length; ++k) {
         PyRef item(PySequence_GetItem(sequence, k));
-        if (!item || !convert_double(item.get(), values[k]))
+        if (!item || !read_double(item.get(), values[k]))
             return false;
+    }
+    for (Py_ssize_t k = 0; k < length; ++k) {
+        if (!std::isfinite(values[k])) {
+            const std::string prefix =
+                "atom " + std::to_string(atom) + " must have finite coordinates, not ";
+            return refuse_non_finite(prefix.c_str(), values[k]);
+        }
     }
     return true;
 }
 
-bool convert_row(PyObject* row, Coordinate& position) {
+bool convert_row(PyObject* row, Py_ssize_t atom, Coordinate& position) {
     const Py_ssize_t length = sequence_length(row);
     if (length < 0)
         return false;
@@ -77,18 +115,18 @@ bool convert_row(PyObject* row, Coordinate& position) {
         PyErr_Format(PyExc_ValueError, "expected a sequence of length 3 (got %zd)", length);
         return false;
     }
-    return convert_numbers(row, 3, position.data());
+    return convert_coordinate_values(row, atom, 3, position.data());
 }
 
-bool convert_free_row(PyObject* row, std::vector<double>& values) {
+bool convert_free_row(PyObject* row, Py_ssize_t atom, std::vector<double>& values) {
     const Py_ssize_t length = sequence_length(row);
     if (length < 0)
         return false;
     values.resize(static_cast<std::size_t>(length));
-    return convert_numbers(row, length, values.data());
+    return convert_coordinate_values(row, atom, length, values.data());
 }
 
-// Each row of a sequence of rows through convert_one.
+// Each row of a sequence of rows through convert_one(row, index, out).
 template <typename Row, typename ConvertOne>
 bool convert_rows(PyObject* object, std::vector<Row>& out, ConvertOne convert_one) {
     const Py_ssize_t length = sequence_length(object);
@@ -97,7 +135,7 @@ bool convert_rows(PyObject* object, std::vector<Row>& out, ConvertOne convert_on
     std::vector<Row> rows(static_cast<std::size_t>(length));
     for (Py_ssize_t i = 0; i < length; ++i) {
         PyRef row(PySequence_GetItem(object, i));
-        if (!row || !convert_one(row.get(), rows[static_cast<std::size_t>(i)]))
+        if (!row || !convert_one(row.get(), i, rows[static_cast<std::size_t>(i)]))
             return false;
     }
     out = std::move(rows);
@@ -130,9 +168,11 @@ bool convert_coordinate_rows(PyObject* object, std::vector<std::vector<double>>&
 }
 
 bool convert_double(PyObject* object, double& value) {
-    const double converted = PyFloat_AsDouble(object);
-    if (converted == -1.0 && PyErr_Occurred())
+    double converted = 0.0;
+    if (!read_double(object, converted))
         return false;
+    if (!std::isfinite(converted))
+        return refuse_non_finite("must be a finite number, not ", converted);
     value = converted;
     return true;
 }
@@ -149,6 +189,19 @@ bool convert_double_list(PyObject* object, std::vector<double>& values) {
     }
     values = std::move(converted);
     return true;
+}
+
+bool error_needs_argument_name() {
+    if (!PyErr_ExceptionMatches(PyExc_ValueError))
+        return false;
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    const bool marked =
+        value != nullptr && PyObject_HasAttrString(value, needs_argument_name_attribute) == 1;
+    PyErr_Restore(type, value, traceback);
+    return marked;
 }
 
 bool convert_bool(PyObject* object, bool& value) {

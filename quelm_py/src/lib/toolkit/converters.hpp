@@ -1,9 +1,10 @@
 #pragma once
 // Conversion of Python argument objects into engine values. Each converter returns true
 // on success; on failure it returns false with a Python exception set: TypeError for an
-// object of the wrong kind, ValueError for a wrong length, OverflowError for an integer
-// outside the target range. The argument parser prefixes a TypeError with the argument
-// name; the others pass through unchanged.
+// object of the wrong kind, ValueError for a wrong length or a number that is not finite,
+// OverflowError for an integer outside the target range. The argument parser prefixes a
+// TypeError and the not-finite ValueError with the argument name; the others pass through
+// unchanged.
 
 #include "toolkit/choice_name.hpp"
 #include "toolkit/python_ref.hpp"
@@ -20,18 +21,24 @@ namespace quelm {
 // Any sequence except str whose items are integers 0 to 255.
 bool convert_atomic_numbers(PyObject* object, std::vector<std::uint8_t>& atomic_numbers);
 
-// A sequence (not str) of rows, each a sequence (not str) of exactly three numbers, Å.
+// A sequence (not str) of rows, each a sequence (not str) of exactly three finite numbers, Å.
+// A NaN or infinity: ValueError "atom {index} must have finite coordinates, not {value}".
 bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates);
 
-// A sequence (not str) of rows, each a sequence (not str) of numbers of any length; the
-// caller checks the lengths with its own message.
+// A sequence (not str) of rows, each a sequence (not str) of finite numbers of any length;
+// the caller checks the lengths with its own message.
 bool convert_coordinate_rows(PyObject* object, std::vector<std::vector<double>>& rows);
 
-// A real number: float, int or anything with __float__ / __index__.
+// A finite real number: float, int or anything with __float__ / __index__. A NaN or
+// infinity: ValueError "must be a finite number, not {value}".
 bool convert_double(PyObject* object, double& value);
 
-// A sequence (not str) of real numbers.
+// A sequence (not str) of finite real numbers.
 bool convert_double_list(PyObject* object, std::vector<double>& values);
+
+// Whether the exception set by a failed converter is a ValueError whose message leaves the
+// argument's name to the caller (the not-finite refusals). Requires an exception set.
+bool error_needs_argument_name();
 
 // Python bool (or NumPy's bool) only: 0 and 1 are not flags.
 bool convert_bool(PyObject* object, bool& value);

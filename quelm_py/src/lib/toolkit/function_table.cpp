@@ -3,6 +3,7 @@
 
 #include "toolkit/function_table.hpp"
 
+#include "toolkit/converters.hpp"
 #include "toolkit/guarded_call.hpp"
 
 #include <string>
@@ -104,7 +105,10 @@ bool check_required(const FunctionSpec& spec, const std::array<PyObject*, max_pa
 bool BoundArguments::named(std::size_t i, bool converted) const {
     if (converted)
         return true;
-    if (!PyErr_ExceptionMatches(PyExc_TypeError))
+    PyObject* const named_type = PyErr_ExceptionMatches(PyExc_TypeError) ? PyExc_TypeError
+                                 : error_needs_argument_name()           ? PyExc_ValueError
+                                                                         : nullptr;
+    if (named_type == nullptr)
         return false;
     PyObject* type = nullptr;
     PyObject* value = nullptr;
@@ -117,7 +121,7 @@ bool BoundArguments::named(std::size_t i, bool converted) const {
     PyRef message(value != nullptr ? PyObject_Str(value) : PyUnicode_FromString(""));
     if (!message)
         return false;
-    PyErr_Format(PyExc_TypeError, "argument '%s': %U", parameters_[i].name, message.get());
+    PyErr_Format(named_type, "argument '%s': %U", parameters_[i].name, message.get());
     return false;
 }
 

@@ -61,7 +61,8 @@ class BoundArguments {
     }
 
   private:
-    // A failed conversion's TypeError becomes "argument '{name}': {message}".
+    // A failed conversion's TypeError, and its ValueError for a number that is not finite,
+    // become "argument '{name}': {message}".
     bool named(std::size_t i, bool converted) const;
 
     std::span<const ParameterSpec> parameters_;
