@@ -294,9 +294,7 @@ def reference_cases():
         # The reference program's PM3 boron is a different parameter set from the published one.
         if method == "PM3" and 5 in atomic_numbers:
             continue
-        cases.append(
-            pytest.param(method, atomic_numbers, coordinates, row, id=f"{name}-{method}")
-        )
+        cases.append(pytest.param(method, atomic_numbers, coordinates, row, id=f"{name}-{method}"))
     return cases
 
 

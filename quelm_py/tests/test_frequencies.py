@@ -60,7 +60,11 @@ OPEN_SHELL = (
         ([1], [[0, 0, 0]], {}, OPEN_SHELL),
         (*H2, {"step_size_angstrom": 0.0}, "step_size_angstrom must be positive (got 0)"),
         (*H2, {"step_size_angstrom": -0.01}, "step_size_angstrom must be positive (got -0.01)"),
-        (*H2, {"step_size_angstrom": math.nan}, "step_size_angstrom must be positive (got nan)"),
+        (
+            *H2,
+            {"step_size_angstrom": math.nan},
+            "argument 'step_size_angstrom': must be a finite number, not nan",
+        ),
     ],
     ids=[
         "method-first",

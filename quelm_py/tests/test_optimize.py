@@ -144,12 +144,12 @@ def test_result_class_properties_and_repr(water_run):
         (
             ([1, 1], [[0, 0, 0], [0, 0, float("nan")]]),
             {},
-            (ValueError, "Coordinates of atom 1 must be finite numbers"),
+            (ValueError, "argument 'coordinates': atom 1 must have finite coordinates, not nan"),
         ),
         (
             ([1, 1], [[float("inf"), 0, 0], [0, 0, 0.7]]),
             {},
-            (ValueError, "Coordinates of atom 0 must be finite numbers"),
+            (ValueError, "argument 'coordinates': atom 0 must have finite coordinates, not inf"),
         ),
         (
             ([1, 1], [[0, 0, 0], [0, 0]]),

@@ -96,7 +96,11 @@ STEP_MESSAGE = "field_step_au must be a positive, finite field strength in atomi
         ),
         (*WATER, {"field_step_au": 0.0}, STEP_MESSAGE),
         (*WATER, {"field_step_au": -0.002}, STEP_MESSAGE),
-        (*WATER, {"field_step_au": float("nan")}, STEP_MESSAGE),
+        (
+            *WATER,
+            {"field_step_au": float("nan")},
+            "argument 'field_step_au': must be a finite number, not nan",
+        ),
         ([], [], {}, "Molecule must have at least one atom"),
         ([1], [ROW], {}, "System must have at least one electron pair for closed-shell RHF"),
     ],

@@ -67,7 +67,7 @@ def test_lowest_benzene_singlet_is_dark(method):
     [
         ({"fwhm_nm": 0.0}, "fwhm_nm must be positive"),
         ({"fwhm_nm": -5.0}, "fwhm_nm must be positive"),
-        ({"fwhm_nm": float("nan")}, "fwhm_nm must be positive"),
+        ({"fwhm_nm": float("nan")}, "argument 'fwhm_nm': must be a finite number, not nan"),
         ({"step_nm": 0.0}, "step_nm must be positive"),
         ({"step_nm": -1.0}, "step_nm must be positive"),
         (

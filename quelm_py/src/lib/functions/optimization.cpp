@@ -6,7 +6,6 @@
 #include "scf/scf_workspace.hpp"
 #include "toolkit/molecule_validation.hpp"
 
-#include <cmath>
 #include <string>
 
 namespace quelm {
@@ -14,20 +13,6 @@ namespace {
 
 constexpr MoleculeMessages optimize_messages = {"atomic_numbers cannot be empty",
                                                 "Coordinate count mismatch"};
-
-// A non-finite coordinate makes every distance, energy and step of the run NaN (or puts an
-// atom at infinity, where the gradient vanishes and the run would "converge" at once).
-Result<bool> check_finite(std::span<const Coordinate> coordinates) {
-    for (std::size_t atom = 0; atom < coordinates.size(); ++atom) {
-        for (const double value : coordinates[atom]) {
-            if (!std::isfinite(value)) {
-                return Error{"Coordinates of atom " + std::to_string(atom) +
-                             " must be finite numbers"};
-            }
-        }
-    }
-    return true;
-}
 
 std::vector<Coordinate> read_positions(const MolecularBatch& batch) {
     std::vector<Coordinate> positions(batch.n_atoms);
@@ -46,8 +31,6 @@ Result<OptimizationRecord> run_geometry_optimization(std::span<const std::uint8_
         validate_molecule(atomic_numbers, coordinates.size(), method, optimize_messages);
     if (!validated)
         return Error{validated.error()};
-    if (const Result<bool> finite = check_finite(coordinates); !finite)
-        return Error{finite.error()};
     const ParameterModel& model = *validated.value().model;
 
     OptimizationRecord record;
