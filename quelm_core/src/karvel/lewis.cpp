@@ -7,7 +7,8 @@
 // Length ratios alone over-bond: CO₂ (D ≈ 0.82) comes out with two triple bonds, benzene
 // with six double ones, an amide with C=N and C=O on one carbon. Two corrections keep the
 // structure chemical:
-//  1. No atom carries more bond order than its element allows (C, N 4; O 3; P 5; S 6):
+//  1. No atom carries more bond order than its element allows (C, N 4; O 3; P 5; S 6)
+//     or than it has valence orbitals (4 without d functions):
 //     multiple bonds of over-bonded atoms lose one order, longest relative length first,
 //     bonds between two over-bonded atoms before the others (which gives the Kekulé
 //     pattern of an aromatic ring).
@@ -135,8 +136,13 @@ void cap_bond_orders(const MolecularBatch& batch, std::vector<LewisBond>& bonds,
     };
     std::stable_sort(by_length.begin(), by_length.end(),
                      [&](std::size_t x, std::size_t y) { return ratio_key(x) > ratio_key(y); });
+    // Each σ and π bond takes one orbital of the atom: without d functions a sulfone
+    // sulfur (four σ bonds) has none left for π bonds and is written S²⁺(–O⁻)₂.
     auto over = [&](std::size_t atom) {
-        return order_sum[atom] > bond_order_capacity(batch.atomic_numbers[atom]);
+        const unsigned capacity =
+            std::min<unsigned>(bond_order_capacity(batch.atomic_numbers[atom]),
+                               std::max<unsigned>(batch.basis_types[atom], 1));
+        return order_sum[atom] > capacity;
     };
     for (const bool both_ends : {true, false}) {
         bool changed = true;
@@ -159,8 +165,12 @@ void cap_bond_orders(const MolecularBatch& batch, std::vector<LewisBond>& bonds,
     }
 }
 
-unsigned default_lone_pairs(unsigned valence, unsigned order_sum) {
-    return valence >= order_sum ? (valence - order_sum) / 2 : 0;
+// ⌊(v − S)/2⌋, but no more than the atom has orbitals left after its bonds.
+unsigned default_lone_pairs(unsigned valence, unsigned order_sum, unsigned n_orbitals) {
+    const unsigned pairs = valence >= order_sum ? (valence - order_sum) / 2 : 0;
+    if (n_orbitals == 1 || order_sum >= n_orbitals)
+        return n_orbitals == 1 && order_sum == 0 ? std::min(pairs, 1u) : 0;
+    return std::min(pairs, n_orbitals - order_sum);
 }
 
 // Correction 2: lone pairs so that 2·(Σ orders + Σ lone pairs) is the electron count.
@@ -180,8 +190,8 @@ void balance_electrons(const MolecularBatch& batch, std::vector<LewisBond>& bond
         return placed;
     };
     auto refresh_lone_pairs = [&](std::size_t atom) {
-        e.lone_pairs[atom] =
-            default_lone_pairs(valence_electrons(batch.atomic_numbers[atom]), e.order_sum[atom]);
+        e.lone_pairs[atom] = default_lone_pairs(valence_electrons(batch.atomic_numbers[atom]),
+                                                e.order_sum[atom], batch.basis_types[atom]);
     };
 
     // Too many pairs: only multiple bonds can give some back.
@@ -214,7 +224,8 @@ void balance_electrons(const MolecularBatch& batch, std::vector<LewisBond>& bond
         int best_score = -1;
         for (std::size_t a = 0; a < n; ++a) {
             const std::uint8_t z = batch.atomic_numbers[a];
-            if (z == 1 || e.order_sum[a] + e.lone_pairs[a] >= 4)
+            const unsigned room = std::min<unsigned>(4, batch.basis_types[a]);
+            if (z == 1 || e.order_sum[a] + e.lone_pairs[a] >= room)
                 continue;
             const long left = static_cast<long>(valence_electrons(z)) -
                               static_cast<long>(e.order_sum[a]) - 2L * e.lone_pairs[a];
@@ -354,8 +365,8 @@ LewisStructure construct_lewis_structure(const MolecularBatch& batch) {
     } else {
         cap_bond_orders(batch, lewis.bonds, e.order_sum);
         for (std::size_t a = 0; a < n; ++a)
-            e.lone_pairs[a] =
-                default_lone_pairs(valence_electrons(batch.atomic_numbers[a]), e.order_sum[a]);
+            e.lone_pairs[a] = default_lone_pairs(valence_electrons(batch.atomic_numbers[a]),
+                                                 e.order_sum[a], batch.basis_types[a]);
         balance_electrons(batch, lewis.bonds, e);
     }
 

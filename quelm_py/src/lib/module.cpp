@@ -4,8 +4,12 @@
 // The classes and functions are listed in one table each; a new class or function is
 // one line in its table, at its place in the registration order.
 
+#include "functions/am1_bcc_function.hpp"
 #include "functions/calculate_function.hpp"
+#include "functions/karvel_function.hpp"
+#include "results/am1_bcc_result.hpp"
 #include "results/calculation_result.hpp"
+#include "results/karvel_result.hpp"
 #include "toolkit/function_table.hpp"
 #include "toolkit/internal_error_type.hpp"
 #include "toolkit/python_ref.hpp"
@@ -25,12 +29,17 @@ struct ClassEntry {
     PyObject* (*create)();
 };
 const ClassEntry module_classes[] = {
+    {"Am1BccPyResult", create_am1_bcc_result_class},
     {"CalculationResult", create_calculation_result_class},
+    {"KarvelLmoPy", create_karvel_lmo_class},
+    {"KarvelPyResult", create_karvel_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
 PyMethodDef module_functions[] = {
     method_def<calculate_function>(),
+    method_def<karvel_function>(),
+    method_def<am1_bcc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -107,6 +107,30 @@ bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates)
     return true;
 }
 
+bool convert_coordinate_rows(PyObject* object, std::vector<std::vector<double>>& rows) {
+    const Py_ssize_t length = sequence_length(object);
+    if (length < 0)
+        return false;
+    std::vector<std::vector<double>> converted(static_cast<std::size_t>(length));
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        PyRef row(PySequence_GetItem(object, i));
+        if (!row)
+            return false;
+        const Py_ssize_t n = sequence_length(row.get());
+        if (n < 0)
+            return false;
+        std::vector<double>& values = converted[static_cast<std::size_t>(i)];
+        values.resize(static_cast<std::size_t>(n));
+        for (Py_ssize_t k = 0; k < n; ++k) {
+            PyRef item(PySequence_GetItem(row.get(), k));
+            if (!item || !convert_double(item.get(), values[static_cast<std::size_t>(k)]))
+                return false;
+        }
+    }
+    rows = std::move(converted);
+    return true;
+}
+
 bool convert_double(PyObject* object, double& value) {
     const double converted = PyFloat_AsDouble(object);
     if (converted == -1.0 && PyErr_Occurred())

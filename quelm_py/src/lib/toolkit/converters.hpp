@@ -23,6 +23,10 @@ bool convert_atomic_numbers(PyObject* object, std::vector<std::uint8_t>& atomic_
 // A sequence (not str) of rows, each a sequence (not str) of exactly three numbers, Å.
 bool convert_coordinates(PyObject* object, std::vector<Coordinate>& coordinates);
 
+// A sequence (not str) of rows of any length, each a sequence (not str) of numbers; for
+// the functions that check the row lengths themselves with their own messages.
+bool convert_coordinate_rows(PyObject* object, std::vector<std::vector<double>>& rows);
+
 // A real number: float, int or anything with __float__ / __index__.
 bool convert_double(PyObject* object, double& value);
 

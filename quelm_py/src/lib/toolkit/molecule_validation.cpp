@@ -27,6 +27,17 @@ Result<const ParameterModel*> get_model(const ChoiceName& method) {
                  "'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"};
 }
 
+std::optional<std::size_t> rows_to_coordinates(const std::vector<std::vector<double>>& rows,
+                                               std::vector<Coordinate>& coordinates) {
+    coordinates.resize(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].size() != 3)
+            return i;
+        coordinates[i] = {rows[i][0], rows[i][1], rows[i][2]};
+    }
+    return std::nullopt;
+}
+
 Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_coordinates,
                                   const MoleculeMessages& messages) {
     if (n_atomic_numbers == 0)

@@ -26,4 +26,32 @@ PyObject* create_type(const char* qualified_name, int basic_size, std::vector<Py
     return PyType_FromSpec(&spec);
 }
 
+PyObject* dict_value(PyObject* value) {
+    if (!PyList_Check(value)) {
+        Py_INCREF(value);
+        return value;
+    }
+    const Py_ssize_t n = PyList_Size(value);
+    PyRef converted(PyList_New(n));
+    if (!converted)
+        return nullptr;
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* item = PyList_GetItem(value, i); // borrowed
+        if (item == nullptr)
+            return nullptr;
+        PyObject* entry = nullptr;
+        if (!PyFloat_Check(item) && !PyLong_Check(item) && !PyList_Check(item) &&
+            PyObject_HasAttrString(item, "to_dict")) {
+            entry = PyObject_CallMethod(item, "to_dict", nullptr);
+        } else {
+            Py_INCREF(item);
+            entry = item;
+        }
+        // PyList_SetItem steals the entry.
+        if (entry == nullptr || PyList_SetItem(converted.get(), i, entry) != 0)
+            return nullptr;
+    }
+    return converted.release();
+}
+
 } // namespace quelm::result_class_detail

@@ -48,6 +48,11 @@ void free_instance(PyObject* self);
 // tables the slots point at must live as long as the type.
 PyObject* create_type(const char* qualified_name, int basic_size, std::vector<PyType_Slot>& slots);
 
+// The to_dict form of a property value (a new reference): a list of result objects (the
+// orbitals of a result, the points of a path) becomes the list of their to_dict(); any
+// other value is returned as it is.
+PyObject* dict_value(PyObject* value);
+
 } // namespace result_class_detail
 
 template <typename Record> class ResultClass {
@@ -84,7 +89,10 @@ template <typename Record> class ResultClass {
             if (!dict)
                 return nullptr;
             for (const Property<Record>& property : spec_->properties) {
-                PyRef value(property.get(record_of(self)));
+                PyRef raw(property.get(record_of(self)));
+                if (!raw)
+                    return nullptr;
+                PyRef value(result_class_detail::dict_value(raw.get()));
                 if (!value || PyDict_SetItemString(dict.get(), property.name, value.get()) != 0) {
                     return nullptr;
                 }
