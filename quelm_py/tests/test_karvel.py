@@ -4,8 +4,9 @@ import math
 import random
 
 import pytest
-import quelm_py
 from conftest import FORMALDEHYDE, KCAL_MOL_PER_EV, WATER, package_available
+
+import quelm_py
 
 needs_rdkit = pytest.mark.skipif(not package_available("rdkit"), reason="needs RDKit")
 
@@ -93,8 +94,10 @@ def test_cutoff_error_shrinks_to_zero_as_the_cutoff_grows():
     numbers, coords = water_cluster(8)
     dense = quelm_py.calculate(numbers, coords, energy_tol_ev=1e-9).total_energy_ev
     errors = [
-        abs(quelm_py.karvel(numbers, coords, cutoff_distance=c, jacobi_tol=1e-5).total_energy_ev
-            - dense)
+        abs(
+            quelm_py.karvel(numbers, coords, cutoff_distance=c, jacobi_tol=1e-5).total_energy_ev
+            - dense
+        )
         for c in (2.5, 4.0, 20.0)
     ]
     assert errors[0] > errors[1] > errors[2]
@@ -147,7 +150,10 @@ def test_result_classes_to_dict_repr_and_construction():
         f"E_tot={result.total_energy_ev:.6f} eV, dHf={result.heat_of_formation_kcal:.3f} "
         f"kcal/mol, num_lmos=10>"
     )
-    assert repr(result.lmos[0]) == "<KarvelLmo index=0 type='BondingSigma' occ=true atoms=[0, 1] E=-12.000 eV>"
+    assert (
+        repr(result.lmos[0])
+        == "<KarvelLmo index=0 type='BondingSigma' occ=true atoms=[0, 1] E=-12.000 eV>"
+    )
     assert "BondingPi" in [lmo.lmo_type for lmo in result.lmos]
     assert quelm_py.KarvelPyResult.__doc__ == (
         "KARVEL O(N) linear-scaling localized molecular orbital SCF results for Python."

@@ -5,23 +5,24 @@
 // the other orientation with the opposite sign, so every correction sums to zero and the
 // molecular charge is untouched.
 //
-// Resonance: a Lewis structure picks one of the equivalent forms of a carboxylate or a
-// nitro group (one C=O, one C–O⁻). Bonds from one atom to terminal atoms of one element
-// with lengths within 0.03 Å of each other share the mean of their corrections, so the
-// equivalent oxygens get equal charges whichever form the structure picked.
+// Equivalent atoms: a Lewis structure picks one of the equivalent forms of a carboxylate,
+// a nitro group or a pyridine ring (one C=O, one C–O⁻), and one geometry gives the three
+// hydrogens of a methyl group different Mulliken charges. Charges and corrections are
+// averaged over topologically equivalent atoms, so such atoms get one charge.
 
 #include "properties/am1_bcc.hpp"
 
 #include "karvel/lewis.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace quelm {
 
 namespace {
-
-constexpr double resonance_length_tolerance = 0.03; // Å
 
 // The table in its listed orientation (A = z_a with class_a); nullopt-like 0 with
 // `listed` false when the pair is not listed this way round.
@@ -140,7 +141,51 @@ std::vector<bool> find_aromatic_atoms(const MolecularBatch& batch,
     return aromatic;
 }
 
+// Colour refinement (Weisfeiler–Lehman) of the bond graph, started from the elements.
+std::vector<std::size_t> equivalence_classes(const MolecularBatch& batch) {
+    const LewisStructure lewis = construct_lewis_structure(batch);
+    std::vector<std::vector<std::size_t>> adjacency(batch.n_atoms);
+    for (const LewisBond& bond : lewis.bonds) {
+        adjacency[bond.atom_i].push_back(bond.atom_j);
+        adjacency[bond.atom_j].push_back(bond.atom_i);
+    }
+    std::vector<std::size_t> colour(batch.atomic_numbers.begin(), batch.atomic_numbers.end());
+    std::size_t n_colours = 0;
+    for (;;) {
+        std::map<std::pair<std::size_t, std::vector<std::size_t>>, std::size_t> names;
+        std::vector<std::size_t> next(batch.n_atoms);
+        for (std::size_t a = 0; a < batch.n_atoms; ++a) {
+            std::vector<std::size_t> around;
+            for (const std::size_t b : adjacency[a])
+                around.push_back(colour[b]);
+            std::sort(around.begin(), around.end());
+            const auto key = std::make_pair(colour[a], std::move(around));
+            const auto it = names.emplace(key, names.size()).first;
+            next[a] = it->second;
+        }
+        colour = std::move(next);
+        if (names.size() == n_colours)
+            return colour;
+        n_colours = names.size();
+    }
+}
+
 } // namespace
+
+std::vector<double> average_over_equivalent_atoms(const MolecularBatch& batch,
+                                                  std::span<const double> values) {
+    const std::vector<std::size_t> colour = equivalence_classes(batch);
+    std::vector<double> sum(batch.n_atoms, 0.0);
+    std::vector<double> count(batch.n_atoms, 0.0);
+    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
+        sum[colour[a]] += values[a];
+        count[colour[a]] += 1.0;
+    }
+    std::vector<double> averaged(batch.n_atoms);
+    for (std::size_t a = 0; a < batch.n_atoms; ++a)
+        averaged[a] = sum[colour[a]] / count[colour[a]];
+    return averaged;
+}
 
 double lookup_bcc_delta(std::uint8_t z_i, Hybridization class_i, std::uint8_t z_j,
                         Hybridization class_j, unsigned order) {
@@ -190,42 +235,14 @@ Result<Am1BccResult> compute_am1_bcc_charges(const MolecularBatch& batch,
         deltas[k] = lookup_bcc_delta(batch.atomic_numbers[b.atom_i], classes[b.atom_i],
                                      batch.atomic_numbers[b.atom_j], classes[b.atom_j], b.order);
     }
-    // Resonance groups: Δ written as the charge moved onto the central atom.
-    std::vector<double> averaged = deltas;
-    for (std::size_t k = 0; k < lewis.bonds.size(); ++k) {
-        const LewisBond& b = lewis.bonds[k];
-        for (const bool i_central : {true, false}) {
-            const std::size_t centre = i_central ? b.atom_i : b.atom_j;
-            const std::size_t end = i_central ? b.atom_j : b.atom_i;
-            if (lewis.bond_counts[end] != 1)
-                continue;
-            double sum = 0.0;
-            std::size_t members = 0;
-            for (std::size_t q = 0; q < lewis.bonds.size(); ++q) {
-                const LewisBond& o = lewis.bonds[q];
-                const std::size_t o_end = o.atom_i == centre ? o.atom_j : o.atom_i;
-                if ((o.atom_i != centre && o.atom_j != centre) || lewis.bond_counts[o_end] != 1 ||
-                    batch.atomic_numbers[o_end] != batch.atomic_numbers[end] ||
-                    std::abs(o.distance - b.distance) > resonance_length_tolerance) {
-                    continue;
-                }
-                sum += o.atom_i == centre ? deltas[q] : -deltas[q];
-                ++members;
-            }
-            if (members > 1) {
-                const double mean = sum / static_cast<double>(members);
-                averaged[k] = i_central ? mean : -mean;
-            }
-        }
-    }
-
     Am1BccResult result;
     result.initial_charges.assign(initial_charges.begin(), initial_charges.end());
-    result.bond_charge_corrections.assign(batch.n_atoms, 0.0);
+    std::vector<double> corrections(batch.n_atoms, 0.0);
     for (std::size_t k = 0; k < lewis.bonds.size(); ++k) {
-        result.bond_charge_corrections[lewis.bonds[k].atom_i] += averaged[k];
-        result.bond_charge_corrections[lewis.bonds[k].atom_j] -= averaged[k];
+        corrections[lewis.bonds[k].atom_i] += deltas[k];
+        corrections[lewis.bonds[k].atom_j] -= deltas[k];
     }
+    result.bond_charge_corrections = average_over_equivalent_atoms(batch, corrections);
     result.bcc_charges.resize(batch.n_atoms);
     for (std::size_t a = 0; a < batch.n_atoms; ++a) {
         result.bcc_charges[a] = result.initial_charges[a] + result.bond_charge_corrections[a];

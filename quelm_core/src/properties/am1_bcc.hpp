@@ -31,7 +31,16 @@ double lookup_bcc_delta(std::uint8_t z_i, Hybridization class_i, std::uint8_t z_
 // atoms with at most three bonds, reached from a carbon or nitrogen, are aromatic).
 std::vector<Hybridization> classify_hybridization(const MolecularBatch& batch);
 
-// initial_charges must have one entry per atom, else the mismatch message.
+// Each value replaced by the mean over its atom's class of topologically equivalent atoms
+// (same element, equivalent neighbours: colour refinement over the Lewis bonds, bond
+// orders ignored so that the Kekulé form of a ring does not split it). The methyl
+// hydrogens of one geometry differ in their Mulliken charges by the conformation; the
+// charge model gives them one value, as the AM1-BCC procedure does.
+std::vector<double> average_over_equivalent_atoms(const MolecularBatch& batch,
+                                                  std::span<const double> values);
+
+// initial_charges must have one entry per atom, else the mismatch message. The
+// corrections are averaged over equivalent atoms.
 Result<Am1BccResult> compute_am1_bcc_charges(const MolecularBatch& batch,
                                              std::span<const double> initial_charges);
 

@@ -66,7 +66,8 @@ Result<Am1BccResult> run_am1_bcc(const std::vector<std::uint8_t>& atomic_numbers
         return Error{"SCF failed to converge during AM1-BCC calculation"};
     const MullikenResult mulliken = compute_mulliken_population(
         batch, model, workspace.eigenvectors, count_occupied_orbitals(batch, model));
-    return compute_am1_bcc_charges(batch, mulliken.charges);
+    // Equivalent atoms (the hydrogens of a methyl group) share one Mulliken charge.
+    return compute_am1_bcc_charges(batch, average_over_equivalent_atoms(batch, mulliken.charges));
 }
 
 PyObject* am1_bcc_body(const BoundArguments& arguments) {
