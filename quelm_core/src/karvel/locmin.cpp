@@ -48,12 +48,14 @@ double sparse_dot(const Lmo& x, const Lmo& y) {
 }
 
 // (cx·x + cy·y, dx·x + dy·y) over the union of their AO indices, written back.
-void combine_pair(Lmo& x, Lmo& y, double cx, double cy, double dx, double dy) {
-    std::vector<std::size_t> indices;
+void combine_pair(Lmo& x, Lmo& y, double cx, double cy, double dx, double dy, double floor) {
+    std::vector<std::size_t> indices_x;
+    std::vector<std::size_t> indices_y;
     std::vector<double> new_x;
     std::vector<double> new_y;
     const std::size_t capacity = x.ao_indices.size() + y.ao_indices.size();
-    indices.reserve(capacity);
+    indices_x.reserve(capacity);
+    indices_y.reserve(capacity);
     new_x.reserve(capacity);
     new_y.reserve(capacity);
     std::size_t p = 0;
@@ -74,13 +76,20 @@ void combine_pair(Lmo& x, Lmo& y, double cx, double cy, double dx, double dy) {
             vx = x.coeffs[p++];
             vy = y.coeffs[q++];
         }
-        indices.push_back(index);
-        new_x.push_back(cx * vx + cy * vy);
-        new_y.push_back(dx * vx + dy * vy);
+        const double value_x = cx * vx + cy * vy;
+        const double value_y = dx * vx + dy * vy;
+        if (std::abs(value_x) > floor) {
+            indices_x.push_back(index);
+            new_x.push_back(value_x);
+        }
+        if (std::abs(value_y) > floor) {
+            indices_y.push_back(index);
+            new_y.push_back(value_y);
+        }
     }
-    x.ao_indices = indices;
+    x.ao_indices = std::move(indices_x);
     x.coeffs = std::move(new_x);
-    y.ao_indices = std::move(indices);
+    y.ao_indices = std::move(indices_y);
     y.coeffs = std::move(new_y);
 }
 
@@ -166,7 +175,8 @@ FockElements evaluate_fock_elements(const MolecularBatch& batch,
 }
 
 std::optional<PairRotation> rotate_lmo_pair(Lmo& occupied, Lmo& virtual_lmo, double f_ii,
-                                            double f_aa, double f_ia, double damping) {
+                                            double f_aa, double f_ia, double damping,
+                                            double coefficient_floor) {
     if (std::abs(f_ia) < rotation_floor_ev)
         return std::nullopt;
     const double theta =
@@ -187,7 +197,7 @@ std::optional<PairRotation> rotate_lmo_pair(Lmo& occupied, Lmo& virtual_lmo, dou
     m.m_ia = s / norm_a;
     m.m_ai = -c * overlap / (norm_a * norm_i) - s / norm_i;
     m.m_aa = c / norm_a;
-    combine_pair(occupied, virtual_lmo, m.m_ii, m.m_ia, m.m_ai, m.m_aa);
+    combine_pair(occupied, virtual_lmo, m.m_ii, m.m_ia, m.m_ai, m.m_aa, coefficient_floor);
     return m;
 }
 
@@ -245,16 +255,62 @@ JacobiWorkspace JacobiWorkspace::prepare(const MolecularBatch& batch,
     return workspace;
 }
 
+namespace {
+
+void gather(const MolecularBatch& batch, const AtomScatter& from, AtomBlockVector& to) {
+    to.atoms.clear();
+    to.values.clear();
+    for (const std::size_t atom : from.touched_atoms) {
+        to.atoms.push_back(static_cast<std::uint32_t>(atom));
+        const double* v = from.values.data() + batch.orbital_offsets[atom];
+        to.values.insert(to.values.end(), v, v + batch.basis_types[atom]);
+    }
+}
+
+void scatter(const MolecularBatch& batch, const AtomBlockVector& from, AtomScatter& to) {
+    to.clear(batch);
+    std::size_t p = 0;
+    for (const std::uint32_t atom : from.atoms) {
+        to.touch(atom);
+        const std::size_t n = batch.basis_types[atom];
+        std::copy_n(from.values.begin() + static_cast<std::ptrdiff_t>(p), n,
+                    to.values.begin() + static_cast<std::ptrdiff_t>(batch.orbital_offsets[atom]));
+        p += n;
+    }
+}
+
+void compute_products(const MolecularBatch& batch, const std::vector<Lmo>& lmos,
+                      const BlockMatrix& fock, JacobiWorkspace& workspace,
+                      std::vector<AtomBlockVector>& products, std::vector<double>& energies) {
+    products.resize(lmos.size());
+    energies.resize(lmos.size());
+    for (std::size_t k = 0; k < lmos.size(); ++k) {
+        multiply_fock_lmo(batch, workspace.ao_atom, fock, lmos[k], workspace.fock_occupied);
+        energies[k] = dot_scatter(lmos[k], workspace.fock_occupied);
+        gather(batch, workspace.fock_occupied, products[k]);
+    }
+}
+
+} // namespace
+
 SweepOutcome execute_jacobi_sweep(const MolecularBatch& batch, std::vector<Lmo>& occupied,
                                   std::vector<Lmo>& virtual_lmos, const BlockMatrix& fock,
                                   const KarvelOptions& options, JacobiWorkspace& workspace) {
+    if (!workspace.products_current) {
+        compute_products(batch, occupied, fock, workspace, workspace.fock_times_occupied,
+                         workspace.occupied_energies);
+        compute_products(batch, virtual_lmos, fock, workspace, workspace.fock_times_virtual,
+                         workspace.virtual_energies);
+        workspace.products_current = true;
+    }
     SweepOutcome outcome;
     AtomScatter& g_i = workspace.fock_occupied;
     AtomScatter& g_a = workspace.fock_virtual;
     for (std::size_t i = 0; i < occupied.size(); ++i) {
         Lmo& phi_i = occupied[i];
-        multiply_fock_lmo(batch, workspace.ao_atom, fock, phi_i, g_i);
-        double f_ii = dot_scatter(phi_i, g_i);
+        scatter(batch, workspace.fock_times_occupied[i], g_i);
+        double& f_ii = workspace.occupied_energies[i];
+        bool rotated = false;
         for (const std::uint32_t a : workspace.partners[i]) {
             Lmo& phi_a = virtual_lmos[a];
             const double f_ia = dot_scatter(phi_a, g_i);
@@ -262,26 +318,36 @@ SweepOutcome execute_jacobi_sweep(const MolecularBatch& batch, std::vector<Lmo>&
             if (!(std::abs(f_ia) > options.jacobi_tol))
                 continue;
             ++outcome.rotations;
-            multiply_fock_lmo(batch, workspace.ao_atom, fock, phi_a, g_a);
-            const double f_aa = dot_scatter(phi_a, g_a);
-            const auto m = rotate_lmo_pair(phi_i, phi_a, f_ii, f_aa, f_ia, options.damping);
+            double& f_aa = workspace.virtual_energies[a];
+            const auto m = rotate_lmo_pair(phi_i, phi_a, f_ii, f_aa, f_ia, options.damping,
+                                           workspace.coefficient_floor);
             if (!m)
                 continue;
-            // F·φ_i' = m_ii·F·φ_i + m_ia·F·φ_a, and F_ii' from the old 2 x 2 block.
-            for (const std::size_t atom : g_i.touched_atoms) {
-                double* v = g_i.values.data() + batch.orbital_offsets[atom];
-                for (std::size_t k = 0; k < batch.basis_types[atom]; ++k)
-                    v[k] *= m->m_ii;
-            }
-            for (const std::size_t atom : g_a.touched_atoms) {
+            rotated = true;
+            // F·φ and ⟨φ|F|φ⟩ follow the rotation: F·φ_i' = m_ii·F·φ_i + m_ia·F·φ_a, …
+            scatter(batch, workspace.fock_times_virtual[a], g_a);
+            for (const std::size_t atom : g_a.touched_atoms)
                 g_i.touch(atom);
+            for (const std::size_t atom : g_i.touched_atoms) {
+                g_a.touch(atom);
                 const std::size_t first = batch.orbital_offsets[atom];
-                for (std::size_t k = 0; k < batch.basis_types[atom]; ++k)
-                    g_i.values[first + k] += m->m_ia * g_a.values[first + k];
+                for (std::size_t k = first; k < first + batch.basis_types[atom]; ++k) {
+                    const double gi = g_i.values[k];
+                    const double ga = g_a.values[k];
+                    g_i.values[k] = m->m_ii * gi + m->m_ia * ga;
+                    g_a.values[k] = m->m_ai * gi + m->m_aa * ga;
+                }
             }
-            f_ii = m->m_ii * m->m_ii * f_ii + 2.0 * m->m_ii * m->m_ia * f_ia +
-                   m->m_ia * m->m_ia * f_aa;
+            gather(batch, g_a, workspace.fock_times_virtual[a]);
+            const double new_ii = m->m_ii * m->m_ii * f_ii + 2.0 * m->m_ii * m->m_ia * f_ia +
+                                  m->m_ia * m->m_ia * f_aa;
+            const double new_aa = m->m_ai * m->m_ai * f_ii + 2.0 * m->m_ai * m->m_aa * f_ia +
+                                  m->m_aa * m->m_aa * f_aa;
+            f_ii = new_ii;
+            f_aa = new_aa;
         }
+        if (rotated)
+            gather(batch, g_i, workspace.fock_times_occupied[i]);
     }
     return outcome;
 }

@@ -56,15 +56,31 @@ struct PairRotation {
 // Normalises φ_i, orthogonalises and normalises φ_a against it, then rotates by
 // θ = ½·damping·atan(2F_ia / min(F_ii − F_aa, −0.05)) over the union of their AOs.
 // Nothing happens (nullopt) for |F_ia| < 1e-12 or when φ_a lies in φ_i's direction.
+// Coefficients of magnitude up to coefficient_floor are not kept in the rotated LMOs.
 std::optional<PairRotation> rotate_lmo_pair(Lmo& occupied, Lmo& virtual_lmo, double f_ii,
-                                            double f_aa, double f_ia, double damping);
+                                            double f_aa, double f_ia, double damping,
+                                            double coefficient_floor = 0.0);
 
-// Scratch and pair lists of the sweeps of one SCF.
+// F·φ of one LMO, kept between sweeps: the touched atoms and their AO blocks in turn.
+struct AtomBlockVector {
+    std::vector<std::uint32_t> atoms;
+    std::vector<double> values;
+};
+
+// Scratch and pair lists of the sweeps of one SCF. F·φ and ⟨φ|F|φ⟩ of every LMO are
+// computed once per Fock matrix and then carried through the rotations linearly, so a
+// sweep costs dot products and vector updates, not matrix products.
 struct JacobiWorkspace {
     std::vector<std::size_t> ao_atom;                 // atom of every AO
     std::vector<std::vector<std::uint32_t>> partners; // per occupied LMO: virtuals in range
     AtomScatter fock_occupied;
     AtomScatter fock_virtual;
+    double coefficient_floor = 0.0; // of the rotated LMOs
+    std::vector<AtomBlockVector> fock_times_occupied;
+    std::vector<AtomBlockVector> fock_times_virtual;
+    std::vector<double> occupied_energies; // ⟨φ_i|F|φ_i⟩, eV
+    std::vector<double> virtual_energies;
+    bool products_current = false; // false after every new Fock matrix
 
     // Pairs whose LMO centroids are at most cutoff_angstrom apart or that share an atom.
     static JacobiWorkspace prepare(const MolecularBatch& batch, const std::vector<Lmo>& occupied,

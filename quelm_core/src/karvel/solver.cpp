@@ -39,7 +39,6 @@ constexpr double coincident_angstrom = 1e-10;
 // LMO coefficients at or below this are dropped once per iteration: the tails they cut
 // change the energy by far less than the SCF tolerance while keeping LMOs local.
 constexpr double lmo_coefficient_floor = 1e-6;
-constexpr double orthogonalised_floor = 1e-12;
 constexpr std::size_t max_orthogonalisation_steps = 50;
 constexpr std::size_t max_local_orbitals = 18;
 
@@ -346,6 +345,9 @@ void orthogonalize_occupied_lmos(std::size_t n_orbitals, std::vector<Lmo>& occup
     const std::size_t n = occupied.size();
     if (n <= 1)
         return;
+    // Couplings below this change no coefficient above the floor: they are neither
+    // corrected nor allowed to spread an LMO over its neighbours' AOs.
+    const double overlap_floor = 1e-2 * coefficient_floor;
     for (Lmo& lmo : occupied)
         truncate_lmo(lmo, coefficient_floor);
 
@@ -401,14 +403,14 @@ void orthogonalize_occupied_lmos(std::size_t n_orbitals, std::vector<Lmo>& occup
             for (const std::uint32_t j : touched_lmos) {
                 const double e_ij = overlap_row[j] - (j == i ? 1.0 : 0.0);
                 overlap_row[j] = 0.0;
-                if (e_ij != 0.0) {
+                if (std::abs(e_ij) > overlap_floor) {
                     deviation[i].push_back({j, e_ij});
                     largest = std::max(largest, std::abs(e_ij));
                 }
             }
             touched_lmos.clear();
         }
-        if (largest < 1e-12)
+        if (largest <= overlap_floor)
             break;
         // Newton–Schulz: φ_i ← φ_i − ½ Σ_j E_ij φ_j (converges to Φ·S^−½).
         std::vector<Lmo> updated = occupied;
@@ -438,7 +440,7 @@ void orthogonalize_occupied_lmos(std::size_t n_orbitals, std::vector<Lmo>& occup
             target.ao_indices.clear();
             target.coeffs.clear();
             for (const std::size_t mu : touched_aos) {
-                if (std::abs(scatter[mu]) > orthogonalised_floor) {
+                if (std::abs(scatter[mu]) > overlap_floor * 1e-4) {
                     target.ao_indices.push_back(mu);
                     target.coeffs.push_back(scatter[mu]);
                 }
@@ -449,6 +451,8 @@ void orthogonalize_occupied_lmos(std::size_t n_orbitals, std::vector<Lmo>& occup
         }
         occupied = std::move(updated);
     }
+    for (Lmo& lmo : occupied)
+        truncate_lmo(lmo, coefficient_floor);
 }
 
 Result<KarvelResult> run_karvel_scf(const MolecularBatch& batch, const ParameterModel& model,
@@ -479,6 +483,7 @@ Result<KarvelResult> run_karvel_scf(const MolecularBatch& batch, const Parameter
     const KarvelHamiltonian h = build_hamiltonian(batch, model, options.cutoff_distance, scratch);
     JacobiWorkspace jacobi =
         JacobiWorkspace::prepare(batch, occupied, virtual_lmos, options.cutoff_distance);
+    jacobi.coefficient_floor = lmo_coefficient_floor;
 
     KarvelResult result;
     result.nuclear_repulsion_ev = h.core_repulsion_ev;
@@ -493,6 +498,7 @@ Result<KarvelResult> run_karvel_scf(const MolecularBatch& batch, const Parameter
     double previous_energy = 0.0;
     for (std::size_t k = 1; k <= options.max_iter; ++k) {
         const double electronic = build_fock(batch, model, h, density, fock, scratch, populations);
+        jacobi.products_current = false;
         const double total = electronic + h.core_repulsion_ev;
         const double change = std::abs(total - previous_energy);
         result.electronic_energy_ev = electronic;

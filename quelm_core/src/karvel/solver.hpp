@@ -27,9 +27,10 @@ void construct_density_from_lmos(const MolecularBatch& batch,
                                  const std::vector<Lmo>& occupied, BlockMatrix& density);
 
 // Symmetric (Löwdin) orthonormalisation Φ·S^−½ of the occupied LMOs, by Newton–Schulz
-// steps Φ ← Φ·(3 − S)/2 over the sparse overlap until max|S − 1| < 1e-12 (quadratic
-// convergence: the LMOs stay nearly orthonormal between calls). Coefficients of
-// magnitude up to `coefficient_floor` are dropped afterwards.
+// steps Φ ← Φ·(3 − S)/2 over the sparse overlap (quadratic convergence: the LMOs stay
+// nearly orthonormal between calls) until max|S − 1| ≤ coefficient_floor/100; then the
+// coefficients of magnitude up to `coefficient_floor` are dropped, which keeps the LMOs
+// local (the tails they cut are far below the SCF tolerances).
 void orthogonalize_occupied_lmos(std::size_t n_orbitals, std::vector<Lmo>& occupied,
                                  double coefficient_floor);
 
