@@ -71,3 +71,19 @@ def load_reference_single_points():
             z_list, xyz = geometries[row["molecule"]]
             cases.append((row["molecule"], row["method"], z_list, xyz, row))
     return cases
+
+
+def embed_smiles(smiles):
+    """An RDKit molecule with ETKDG + MMFF94 coordinates (fixed seed): (mol, Z, xyz in Å)."""
+    from rdkit import Chem
+    from rdkit.Chem import AllChem
+
+    mol = Chem.AddHs(Chem.MolFromSmiles(smiles))
+    params = AllChem.ETKDGv3()
+    params.randomSeed = 0xC0FFEE
+    assert AllChem.EmbedMolecule(mol, params) == 0
+    AllChem.MMFFOptimizeMolecule(mol, maxIters=2000)
+    conf = mol.GetConformer()
+    numbers = [a.GetAtomicNum() for a in mol.GetAtoms()]
+    coords = [list(conf.GetAtomPosition(i)) for i in range(mol.GetNumAtoms())]
+    return mol, numbers, coords

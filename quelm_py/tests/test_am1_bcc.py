@@ -3,7 +3,7 @@
 import math
 
 import pytest
-from conftest import WATER, package_available
+from conftest import WATER, embed_smiles, package_available
 
 import quelm_py
 
@@ -20,18 +20,7 @@ SMILES = {
 
 
 def embed(smiles):
-    from rdkit import Chem
-    from rdkit.Chem import AllChem
-
-    mol = Chem.AddHs(Chem.MolFromSmiles(smiles))
-    params = AllChem.ETKDGv3()
-    params.randomSeed = 0xC0FFEE
-    assert AllChem.EmbedMolecule(mol, params) == 0
-    AllChem.MMFFOptimizeMolecule(mol, maxIters=2000)
-    conf = mol.GetConformer()
-    numbers = [a.GetAtomicNum() for a in mol.GetAtoms()]
-    coords = [list(conf.GetAtomPosition(i)) for i in range(mol.GetNumAtoms())]
-    return mol, numbers, coords
+    return embed_smiles(smiles)
 
 
 def equivalent_classes(mol):

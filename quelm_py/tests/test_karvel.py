@@ -4,7 +4,7 @@ import math
 import random
 
 import pytest
-from conftest import FORMALDEHYDE, KCAL_MOL_PER_EV, WATER, package_available
+from conftest import FORMALDEHYDE, KCAL_MOL_PER_EV, WATER, embed_smiles, package_available
 
 import quelm_py
 
@@ -13,19 +13,7 @@ needs_rdkit = pytest.mark.skipif(not package_available("rdkit"), reason="needs R
 
 def embed(smiles):
     """Atomic numbers and MMFF94 coordinates of a molecule (fixed seed)."""
-    from rdkit import Chem
-    from rdkit.Chem import AllChem
-
-    mol = Chem.AddHs(Chem.MolFromSmiles(smiles))
-    params = AllChem.ETKDGv3()
-    params.randomSeed = 0xC0FFEE
-    assert AllChem.EmbedMolecule(mol, params) == 0
-    AllChem.MMFFOptimizeMolecule(mol, maxIters=2000)
-    conf = mol.GetConformer()
-    return (
-        [a.GetAtomicNum() for a in mol.GetAtoms()],
-        [list(conf.GetAtomPosition(i)) for i in range(mol.GetNumAtoms())],
-    )
+    return embed_smiles(smiles)[1:]
 
 
 def water_cluster(n_waters, seed=7):
