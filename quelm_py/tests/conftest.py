@@ -136,3 +136,17 @@ def benzene():
         carbons.append([1.39 * c, 1.39 * s, 0.0])
         hydrogens.append([2.48 * c, 2.48 * s, 0.0])
     return [6] * 6 + [1] * 6, carbons + hydrogens
+def embed_smiles(smiles):
+    """An RDKit molecule with ETKDG + MMFF94 coordinates (fixed seed): (mol, Z, xyz in Å)."""
+    from rdkit import Chem
+    from rdkit.Chem import AllChem
+
+    mol = Chem.AddHs(Chem.MolFromSmiles(smiles))
+    params = AllChem.ETKDGv3()
+    params.randomSeed = 0xC0FFEE
+    assert AllChem.EmbedMolecule(mol, params) == 0
+    AllChem.MMFFOptimizeMolecule(mol, maxIters=2000)
+    conf = mol.GetConformer()
+    numbers = [a.GetAtomicNum() for a in mol.GetAtoms()]
+    coords = [list(conf.GetAtomPosition(i)) for i in range(mol.GetNumAtoms())]
+    return mol, numbers, coords

@@ -4,22 +4,26 @@
 // The classes and functions are listed in one table each; a new class or function is
 // one line in its table, at its place in the registration order.
 
+#include "functions/am1_bcc_function.hpp"
 #include "functions/calculate_function.hpp"
 #include "functions/drc_function.hpp"
 #include "functions/esp_charges_function.hpp"
 #include "functions/excited_state_functions.hpp"
 #include "functions/frequencies_function.hpp"
 #include "functions/irc_function.hpp"
+#include "functions/karvel_function.hpp"
 #include "functions/optimize_function.hpp"
 #include "functions/pbc_function.hpp"
 #include "functions/polarizability_function.hpp"
 #include "functions/saddle_function.hpp"
 #include "functions/transition_state_function.hpp"
+#include "results/am1_bcc_result.hpp"
 #include "results/calculation_result.hpp"
 #include "results/drc_result.hpp"
 #include "results/esp_result.hpp"
 #include "results/excited_state_results.hpp"
 #include "results/irc_result.hpp"
+#include "results/karvel_result.hpp"
 #include "results/optimization_result.hpp"
 #include "results/pbc_result.hpp"
 #include "results/polarizability_result.hpp"
@@ -47,6 +51,7 @@ struct ClassEntry {
     PyObject* (*create)();
 };
 const ClassEntry module_classes[] = {
+    {"Am1BccPyResult", create_am1_bcc_result_class},
     {"CalculationResult", create_calculation_result_class},
     {"OptimizationPyResult", create_optimization_result_class},
     {"TransitionStatePyResult", create_transition_state_result_class},
@@ -65,6 +70,8 @@ const ClassEntry module_classes[] = {
     {"PbcResultPy", create_pbc_result_class},
     {"EspResultPy", create_esp_result_class},
     {"PolarizabilityPyResult", create_polarizability_result_class},
+    {"KarvelLmoPy", create_karvel_lmo_class},
+    {"KarvelPyResult", create_karvel_result_class},
 };
 
 // Module functions in registration order, closed by the sentinel PyModule_AddFunctions needs.
@@ -82,6 +89,8 @@ PyMethodDef module_functions[] = {
     method_def<uv_vis_spectrum_function>(),
     method_def<pbc_function>(),
     method_def<polarizability_function>(),
+    method_def<karvel_function>(),
+    method_def<am1_bcc_function>(),
     {nullptr, nullptr, 0, nullptr},
 };
 // clang-format on

@@ -29,6 +29,17 @@ Result<const ParameterModel*> get_model(const ChoiceName& method) {
                  "'. Supported methods: PM7, PM6, AM1, RM1, PM3, MNDO"};
 }
 
+std::optional<std::size_t> rows_to_coordinates(const std::vector<std::vector<double>>& rows,
+                                               std::vector<Coordinate>& coordinates) {
+    coordinates.resize(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].size() != 3)
+            return i;
+        coordinates[i] = {rows[i][0], rows[i][1], rows[i][2]};
+    }
+    return std::nullopt;
+}
+
 Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_coordinates,
                                   const MoleculeMessages& messages) {
     if (n_atomic_numbers == 0)
@@ -42,13 +53,10 @@ Result<bool> check_molecule_shape(std::size_t n_atomic_numbers, std::size_t n_co
 }
 
 Result<std::vector<Coordinate>> check_xyz_rows(const std::vector<std::vector<double>>& rows) {
-    std::vector<Coordinate> coordinates(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].size() != 3) {
-            return Error{"Atom " + std::to_string(i) + " coordinate must be [x, y, z], got " +
-                         std::to_string(rows[i].size()) + " elements"};
-        }
-        coordinates[i] = {rows[i][0], rows[i][1], rows[i][2]};
+    std::vector<Coordinate> coordinates;
+    if (const std::optional<std::size_t> bad = rows_to_coordinates(rows, coordinates)) {
+        return Error{"Atom " + std::to_string(*bad) + " coordinate must be [x, y, z], got " +
+                     std::to_string(rows[*bad].size()) + " elements"};
     }
     return coordinates;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ struct ValidatedMolecule {
     const ParameterModel* model = nullptr;
     std::size_t n_electrons = 0;
 };
+// For the functions that accept coordinate rows of any length and report a wrong one
+// with a message of their own: the index of the first row that is not [x, y, z], or
+// nullopt after copying every row into `coordinates`.
+std::optional<std::size_t> rows_to_coordinates(const std::vector<std::vector<double>>& rows,
+                                               std::vector<Coordinate>& coordinates);
+
 Result<ValidatedMolecule> validate_molecule(std::span<const std::uint8_t> atomic_numbers,
                                             std::size_t n_coordinates, const ChoiceName& method,
                                             const MoleculeMessages& messages);

@@ -42,6 +42,19 @@ PyObject* float_list(std::span<const double> values) {
     return list.release();
 }
 
+PyObject* index_list(std::span<const std::size_t> values) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(values.size())));
+    if (!list)
+        return nullptr;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        PyObject* item = PyLong_FromSize_t(values[i]);
+        if (item == nullptr || PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item) != 0) {
+            return nullptr;
+        }
+    }
+    return list.release();
+}
+
 PyObject* row_list(std::span<const Coordinate> rows) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(rows.size())));
     if (!list)

@@ -23,6 +23,8 @@ std::string float_repr(double value);
 // [v0, v1, ...]
 PyObject* float_list(std::span<const double> values);
 
+// [i0, i1, ...] of indices or counts.
+PyObject* index_list(std::span<const std::size_t> values);
 // [[x, y, z], ...], one row per atom.
 PyObject* row_list(std::span<const Coordinate> rows);
 
