@@ -200,11 +200,18 @@ def test_argument_errors(arguments, message):
     assert str(err.value) == message
 
 
-@pytest.mark.parametrize("cutoff", [0.0, -1.0, float("nan")])
-def test_non_positive_cutoff_is_refused(cutoff):
+@pytest.mark.parametrize(
+    "cutoff, message",
+    [
+        (0.0, "cutoff_distance must be a positive number of angstrom (got 0.000000)"),
+        (-1.0, "cutoff_distance must be a positive number of angstrom (got -1.000000)"),
+        (float("nan"), "argument 'cutoff_distance': must be a finite number, not nan"),
+    ],
+)
+def test_non_positive_cutoff_is_refused(cutoff, message):
     with pytest.raises(ValueError) as err:
         quelm_py.karvel(*WATER, cutoff_distance=cutoff)
-    assert str(err.value).startswith("cutoff_distance must be a positive number of angstrom")
+    assert str(err.value) == message
 
 
 def test_structures_without_two_centre_bonds_are_refused():
