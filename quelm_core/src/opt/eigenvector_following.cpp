@@ -15,6 +15,7 @@
 #include "opt/eigenvector_following.hpp"
 
 #include "gradients/geometry_point.hpp"
+#include "opt/lbfgs.hpp"
 #include "properties/heat.hpp"
 #include "scf/eigensolver.hpp"
 #include "types/internal_error.hpp"
@@ -31,43 +32,6 @@
 namespace quelm {
 
 namespace {
-
-struct GradientNorms {
-    double rms = 0.0;
-    double max = 0.0;
-};
-
-// kcal/(mol·Å) norms of an eV/Å gradient. Without a mask: root mean square and maximum of the
-// per-atom gradient lengths; with one: of the free Cartesian components.
-GradientNorms compute_effective_gradient_norms(const std::vector<std::array<double, 3>>& gradient,
-                                               std::size_t atom_count,
-                                               const std::vector<bool>& free_coordinates) {
-    GradientNorms norms;
-    if (free_coordinates.empty()) {
-        double sum = 0.0;
-        for (std::size_t a = 0; a < atom_count; ++a) {
-            double length2 = 0.0;
-            for (double g : gradient[a])
-                length2 += (kcal_mol_per_ev * g) * (kcal_mol_per_ev * g);
-            sum += length2;
-            norms.max = std::max(norms.max, std::sqrt(length2));
-        }
-        norms.rms = atom_count == 0 ? 0.0 : std::sqrt(sum / double(atom_count));
-        return norms;
-    }
-    double sum = 0.0;
-    std::size_t count = 0;
-    for (std::size_t c = 0; c < 3 * atom_count; ++c) {
-        if (!free_coordinates[c])
-            continue;
-        const double g = kcal_mol_per_ev * gradient[c / 3][c % 3];
-        sum += g * g;
-        norms.max = std::max(norms.max, std::fabs(g));
-        ++count;
-    }
-    norms.rms = count == 0 ? 0.0 : std::sqrt(sum / double(count));
-    return norms;
-}
 
 double* coordinate_array(MolecularBatch& batch, std::size_t axis) {
     return axis == 0 ? batch.coords_x.data()
@@ -95,7 +59,10 @@ PointEvaluation evaluate_point(MolecularBatch& batch, const ParameterModel& mode
         if (!is_free(free_coordinates, c))
             ef.gradient_ev[c / 3][c % 3] = 0.0;
     }
-    point.norms = compute_effective_gradient_norms(ef.gradient_ev, batch.n_atoms, free_coordinates);
+    point.norms = compute_effective_gradient_norms(
+        ef.gradient_ev, batch.n_atoms,
+        free_coordinates.empty() ? std::nullopt
+                                 : std::optional<std::vector<bool>>(free_coordinates));
     for (std::size_t c = 0; c < 3 * batch.n_atoms; ++c)
         ef.gradient_kcal[c] = kcal_mol_per_ev * ef.gradient_ev[c / 3][c % 3];
     return point;
@@ -191,8 +158,8 @@ double column_dot(const AlignedMatrix& v_matrix, std::size_t j, const std::vecto
 
 double heat_of_formation_kcal(const MolecularBatch& batch, const ParameterModel& model,
                               double energy_ev) {
-    const IsolatedAtomReference atoms = sum_isolated_atom_references(batch.atomic_numbers, model);
-    return atoms.heat_of_formation_kcal + (energy_ev - atoms.energy_ev) * kcal_mol_per_ev;
+    return quelm::heat_of_formation_kcal(sum_isolated_atom_references(batch.atomic_numbers, model),
+                                         energy_ev);
 }
 
 } // namespace

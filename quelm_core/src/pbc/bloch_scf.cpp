@@ -558,8 +558,7 @@ Result<PbcResult> run_pbc_scf(const MolecularBatch& cell_batch, const ParameterM
     }
     const IsolatedAtomReference atoms =
         sum_isolated_atom_references(cell_batch.atomic_numbers, model);
-    result.heat_of_formation_kcal =
-        atoms.heat_of_formation_kcal + (result.total_energy_ev - atoms.energy_ev) * kcal_mol_per_ev;
+    result.heat_of_formation_kcal = heat_of_formation_kcal(atoms, result.total_energy_ev);
 
     result.band_kpoints = UnitCell::generate_band_path(options.cell, options.band_points);
     compute_band_structure(workspace, translations, n_occupied, result);

@@ -9,6 +9,8 @@
 
 #include "properties/heat.hpp"
 
+#include "types/physical_constants.hpp"
+
 #include <algorithm>
 #include <array>
 
@@ -93,6 +95,10 @@ IsolatedAtomReference sum_isolated_atom_references(std::span<const std::uint8_t>
         sum.heat_of_formation_kcal += reference.heat_of_formation_kcal;
     }
     return sum;
+}
+
+double heat_of_formation_kcal(const IsolatedAtomReference& atoms, double energy_ev) {
+    return atoms.heat_of_formation_kcal + (energy_ev - atoms.energy_ev) * kcal_mol_per_ev;
 }
 
 } // namespace quelm

@@ -23,4 +23,8 @@ IsolatedAtomReference get_isolated_atom_energy_and_heat(std::uint8_t z,
 IsolatedAtomReference sum_isolated_atom_references(std::span<const std::uint8_t> atomic_numbers,
                                                    const ParameterModel& model);
 
+// Heat of formation (kcal/mol) of a molecule of SCF total energy `energy_ev` whose atoms sum
+// to `atoms`: Σ ΔHf + (E − Σ E_isol).
+double heat_of_formation_kcal(const IsolatedAtomReference& atoms, double energy_ev);
+
 } // namespace quelm

@@ -36,36 +36,17 @@ struct PointValues {
     double mass_weighted_gradient_rms = 0.0;
 };
 
-// Sums of the isolated atoms' energies and heats, to turn SCF energies into heats.
-struct AtomicReferences {
-    double energy_ev = 0.0;
-    double heat_kcal = 0.0;
-
-    double heat_of(double energy_ev_value) const {
-        return heat_kcal + (energy_ev_value - energy_ev) * kcal_mol_per_ev;
-    }
-};
-
-AtomicReferences sum_atomic_references(const MolecularBatch& batch, const ParameterModel& model) {
-    AtomicReferences sums;
-    for (std::uint8_t z : batch.atomic_numbers) {
-        const IsolatedAtomReference atom = get_isolated_atom_energy_and_heat(z, model);
-        sums.energy_ev += atom.energy_ev;
-        sums.heat_kcal += atom.heat_of_formation_kcal;
-    }
-    return sums;
-}
-
 // SCF and gradient at the batch's geometry; leaves the mass-weighted gradient
 // p = g/√m (kcal/(mol·Å·amu^½)) in the workspace.
 PointValues evaluate_point(MolecularBatch& batch, const ParameterModel& model,
                            ScfWorkspace& scf_workspace, IrcWorkspace& workspace,
-                           const DriverScfSettings& settings, const AtomicReferences& references) {
+                           const DriverScfSettings& settings,
+                           const IsolatedAtomReference& references) {
     PointValues values;
     values.energy_ev =
         evaluate_energy_and_gradient(batch, model, scf_workspace, settings, workspace.gradient)
             .total_energy_ev;
-    values.heat_of_formation_kcal = references.heat_of(values.energy_ev);
+    values.heat_of_formation_kcal = heat_of_formation_kcal(references, values.energy_ev);
     double cartesian_sum = 0.0, mass_weighted_sum = 0.0;
     for (std::size_t a = 0; a < batch.n_atoms; ++a) {
         for (std::size_t k = 0; k < 3; ++k) {
@@ -148,7 +129,7 @@ struct Branch {
 
 Branch trace_single_branch(MolecularBatch& batch, const ParameterModel& model,
                            ScfWorkspace& scf_workspace, double sign, IrcWorkspace& workspace,
-                           const IrcOptions& options, const AtomicReferences& references,
+                           const IrcOptions& options, const IsolatedAtomReference& references,
                            double ts_heat_kcal) {
     Branch branch;
     const std::size_t n_coordinates = 3 * batch.n_atoms;
@@ -261,7 +242,8 @@ IrcResult trace_intrinsic_reaction_coordinate(MolecularBatch& batch, const Param
     DriverScfSettings settings;
     settings.max_iter = 60;
     settings.use_nddo = options.use_nddo;
-    const AtomicReferences references = sum_atomic_references(batch, model);
+    const IsolatedAtomReference references =
+        sum_isolated_atom_references(batch.atomic_numbers, model);
     const PointValues ts =
         evaluate_point(batch, model, scf_workspace, workspace, settings, references);
 

@@ -182,9 +182,7 @@ SaddleResult run_saddle(std::span<const std::uint8_t> atomic_numbers,
     double d = docked.distance;
     const std::vector<std::uint8_t> numbers(atomic_numbers.begin(), atomic_numbers.end());
     const IsolatedAtomReference atoms = sum_isolated_atom_references(numbers, model);
-    const auto heat_of = [&](double energy_ev) {
-        return (energy_ev - atoms.energy_ev) * kcal_mol_per_ev + atoms.heat_of_formation_kcal;
-    };
+    const auto heat_of = [&](double energy_ev) { return heat_of_formation_kcal(atoms, energy_ev); };
 
     // sides[0] is the reactant side (1), sides[1] the product side (2).
     std::vector<Side> sides;

@@ -1,6 +1,7 @@
 #include "types/atomic_masses.hpp"
 
 #include <array>
+#include <vector>
 
 namespace quelm {
 
@@ -37,10 +38,17 @@ std::optional<std::size_t> first_massless_atom(std::span<const std::uint8_t> ato
 }
 
 Coordinate centre_of_mass(const MolecularBatch& batch) {
+    std::vector<double> masses(batch.n_atoms);
+    for (std::size_t atom = 0; atom < batch.n_atoms; ++atom)
+        masses[atom] = standard_atomic_mass(batch.atomic_numbers[atom]);
+    return centre_of_mass(batch, masses);
+}
+
+Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu) {
     double total_mass = 0.0;
     Coordinate weighted{0.0, 0.0, 0.0};
     for (std::size_t atom = 0; atom < batch.n_atoms; ++atom) {
-        const double mass = standard_atomic_mass(batch.atomic_numbers[atom]);
+        const double mass = masses_amu[atom];
         total_mass += mass;
         weighted[0] += mass * batch.coords_x[atom];
         weighted[1] += mass * batch.coords_y[atom];

@@ -22,4 +22,7 @@ std::optional<std::size_t> first_massless_atom(std::span<const std::uint8_t> ato
 // the atoms weigh nothing.
 Coordinate centre_of_mass(const MolecularBatch& batch);
 
+// The same with the given masses (amu, one per atom).
+Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu);
+
 } // namespace quelm

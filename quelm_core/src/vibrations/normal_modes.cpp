@@ -136,20 +136,6 @@ void project_out(AlignedMatrix& f, const std::vector<std::vector<double>>& vecto
     }
 }
 
-Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu) {
-    double total = 0.0;
-    Coordinate centre{};
-    for (std::size_t a = 0; a < batch.n_atoms; ++a) {
-        total += masses_amu[a];
-        const Coordinate r = batch.position(a);
-        for (std::size_t k = 0; k < 3; ++k)
-            centre[k] += masses_amu[a] * r[k];
-    }
-    for (double& c : centre)
-        c /= total;
-    return centre;
-}
-
 bool is_linear_molecule(const MolecularBatch& batch) {
     if (batch.n_atoms < 3)
         return true;

@@ -32,9 +32,6 @@ struct NormalModeAnalysis {
     AlignedMatrix mass_weighted_hessian;             // kcal/(mol·Å²·amu), before projection
 };
 
-// Centre of mass (Å) with the given masses (amu, one per atom).
-Coordinate centre_of_mass(const MolecularBatch& batch, std::span<const double> masses_amu);
-
 // Translations and rotations of the molecule in mass-weighted Cartesian space (all masses 1:
 // plain Cartesian space), orthonormalised by modified Gram–Schmidt in that order; a vector
 // whose remainder has squared norm 1e-10 or less is dropped. Rotations are about the centre of

@@ -10,6 +10,7 @@
 
 #include "scf/eigensolver.hpp"
 #include "types/aligned_storage.hpp"
+#include "types/atomic_masses.hpp"
 #include "vibrations/normal_modes.hpp"
 
 #include <algorithm>
