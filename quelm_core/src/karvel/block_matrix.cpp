@@ -101,10 +101,7 @@ PointNeighbours find_point_neighbours(const std::vector<Coordinate>& points,
 }
 
 AtomPairPattern AtomPairPattern::build(const MolecularBatch& batch, double cutoff_angstrom) {
-    std::vector<Coordinate> positions(batch.n_atoms);
-    for (std::size_t a = 0; a < batch.n_atoms; ++a)
-        positions[a] = batch.position(a);
-    PointNeighbours lists = find_point_neighbours(positions, cutoff_angstrom);
+    PointNeighbours lists = find_point_neighbours(batch.positions(), cutoff_angstrom);
     AtomPairPattern pattern;
     pattern.cutoff_angstrom = cutoff_angstrom;
     pattern.row_start = std::move(lists.row_start);

@@ -147,9 +147,7 @@ void apply_berendsen_thermostat(const DrcOptions& options, double n_dof, DrcWork
 DrcFrame record_frame(std::size_t step, const MolecularBatch& batch, const DrcWorkspace& workspace,
                       double time_fs, double potential_ev, double kinetic_ev, double temperature) {
     DrcFrame frame;
-    frame.coordinates.reserve(batch.n_atoms);
-    for (std::size_t i = 0; i < batch.n_atoms; ++i)
-        frame.coordinates.push_back(batch.position(i));
+    frame.coordinates = batch.positions();
     frame.velocities = workspace.velocities;
     frame.forces = workspace.forces;
     frame.step = step;

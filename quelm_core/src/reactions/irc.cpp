@@ -75,9 +75,7 @@ void set_geometry(MolecularBatch& batch, const IrcWorkspace& workspace,
 IrcPoint make_point(const MolecularBatch& batch, double path_coordinate,
                     const PointValues& values) {
     IrcPoint point;
-    point.coordinates.reserve(batch.n_atoms);
-    for (std::size_t a = 0; a < batch.n_atoms; ++a)
-        point.coordinates.push_back(batch.position(a));
+    point.coordinates = batch.positions();
     point.path_coordinate = path_coordinate;
     point.energy_ev = values.energy_ev;
     point.heat_of_formation_kcal = values.heat_of_formation_kcal;
@@ -203,11 +201,9 @@ IrcWorkspace IrcWorkspace::allocate(const MolecularBatch& batch) {
     IrcWorkspace workspace;
     const std::size_t n = batch.n_atoms;
     workspace.sqrt_masses.resize(n);
-    workspace.ts_coordinates.resize(n);
-    for (std::size_t a = 0; a < n; ++a) {
+    workspace.ts_coordinates = batch.positions();
+    for (std::size_t a = 0; a < n; ++a)
         workspace.sqrt_masses[a] = std::sqrt(standard_atomic_mass(batch.atomic_numbers[a]));
-        workspace.ts_coordinates[a] = batch.position(a);
-    }
     for (auto* vector :
          {&workspace.transition_vector, &workspace.point, &workspace.direction, &workspace.pivot,
           &workspace.trial, &workspace.corrector, &workspace.mass_weighted_gradient}) {

@@ -274,8 +274,7 @@ SaddleResult run_saddle(std::span<const std::uint8_t> atomic_numbers,
         TransitionStateResult refined =
             optimize_transition_state(ts_batch, model, ts_workspace, ef, refine);
         if (refined.converged) {
-            for (std::size_t a = 0; a < n_atoms; ++a)
-                result.transition_state_coordinates[a] = ts_batch.position(a);
+            result.transition_state_coordinates = ts_batch.positions();
             result.transition_state_energy_ev = refined.final_energy;
             result.transition_state_heat_of_formation_kcal = refined.heat_of_formation;
         }

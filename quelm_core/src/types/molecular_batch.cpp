@@ -73,4 +73,11 @@ double MolecularBatch::distance(std::size_t i, std::size_t j) const {
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+std::vector<Coordinate> MolecularBatch::positions() const {
+    std::vector<Coordinate> rows(n_atoms);
+    for (std::size_t i = 0; i < n_atoms; ++i)
+        rows[i] = position(i);
+    return rows;
+}
+
 } // namespace quelm

@@ -44,6 +44,8 @@ struct MolecularBatch {
     // Distance between atoms i and j in Å.
     double distance(std::size_t i, std::size_t j) const;
     Coordinate position(std::size_t i) const { return {coords_x[i], coords_y[i], coords_z[i]}; }
+    // Every atom's position, in atom order (Å).
+    std::vector<Coordinate> positions() const;
 };
 
 // The default orbital count of an element when no model is consulted.

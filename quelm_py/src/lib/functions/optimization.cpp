@@ -14,13 +14,6 @@ namespace {
 constexpr MoleculeMessages optimize_messages = {"atomic_numbers cannot be empty",
                                                 "Coordinate count mismatch"};
 
-std::vector<Coordinate> read_positions(const MolecularBatch& batch) {
-    std::vector<Coordinate> positions(batch.n_atoms);
-    for (std::size_t atom = 0; atom < batch.n_atoms; ++atom)
-        positions[atom] = batch.position(atom);
-    return positions;
-}
-
 } // namespace
 
 Result<OptimizationRecord> run_geometry_optimization(std::span<const std::uint8_t> atomic_numbers,
@@ -45,7 +38,7 @@ Result<OptimizationRecord> run_geometry_optimization(std::span<const std::uint8_
         options.grad_max_tol = settings.grad_max_tol;
         options.use_nddo = settings.use_nddo;
         record.optimization = optimize_geometry_lbfgs(batch, model, workspace, options);
-        record.coordinates = read_positions(batch);
+        record.coordinates = batch.positions();
     } // the optimiser's matrices are released before the single point allocates its own
 
     SinglePointSettings single_point;

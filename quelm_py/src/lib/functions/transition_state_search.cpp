@@ -49,9 +49,7 @@ Result<TransitionStateRecord> run_transition_state(std::span<const std::uint8_t>
         optimize_transition_state(batch, model, workspace, ef, options);
 
     TransitionStateRecord record;
-    record.coordinates.resize(batch.n_atoms);
-    for (std::size_t a = 0; a < batch.n_atoms; ++a)
-        record.coordinates[a] = batch.position(a);
+    record.coordinates = batch.positions();
     SinglePointSettings single_point;
     single_point.use_nddo = settings.use_nddo;
     Result<SinglePointResult> final_point =
